@@ -1,0 +1,47 @@
+// The seam between the exported C functions and the two transports.
+//
+// The C layer (Orvy_Api.cpp) handles what is common to both: negative
+// handles, missing buffers, sizes of 0, the mode in `communication`, the
+// "Start of reading" diagnostic. A transport only sees calls that passed
+// those checks, and fills one table, so the shared code never asks which
+// transport it talks to.
+#pragma once
+
+#include <cstdint>
+
+namespace orvy::api {
+
+struct Transport {
+    // Opens the port; returns a handle (>= 0) or an open error code (-1..-8).
+    intptr_t (*open)(const char *port);
+    // Bytes sent within timeout_ms.
+    int (*write)(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms);
+    // Bytes received (device file) or size/0/-1/-2/-3 (USB).
+    int (*read)(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms);
+    // 1 when pending input was discarded, 0 when the handle is not ours.
+    int (*clear)(intptr_t printer);
+    void (*close)(intptr_t printer);
+};
+
+extern const Transport device_file_transport;  // communication == 1
+extern const Transport usb_bulk_transport;     // communication == 2
+
+enum Mode : int { kModeNone = 0, kModeDeviceFile = 1, kModeUsbBulk = 2 };
+
+// The transport of a mode, or nullptr for a mode that has none.
+inline const Transport *transport_for_mode(int mode)
+{
+    switch (mode) {
+    case kModeDeviceFile: return &device_file_transport;
+    case kModeUsbBulk: return &usb_bulk_transport;
+    default: return nullptr;
+    }
+}
+
+// Polling pause of the transfer loops: the smaller of the time-out and 10 ms.
+inline unsigned long polling_pause_ms(unsigned long timeout_ms)
+{
+    return timeout_ms < 10 ? timeout_ms : 10;
+}
+
+}  // namespace orvy::api

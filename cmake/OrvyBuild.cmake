@@ -1,0 +1,27 @@
+# Build conventions shared by every target of the project.
+
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(ORVY_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+# Pkg-config imported targets carry their include directories as SYSTEM,
+# so warnings in third-party headers never fail our build.
+set(CMAKE_NO_SYSTEM_FROM_IMPORTED OFF)
+
+# orvy_shared_library(<target> MAP <version-script> SOURCES ...)
+#   A C-interface shared library whose only exports are those named in its
+#   linker version script. Hidden visibility alone would still leak libstdc++
+#   template instantiations, so the script is what defines the ABI.
+function(orvy_shared_library target)
+  cmake_parse_arguments(ARG "" "MAP;OUTPUT_NAME" "" ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR}
+    OUTPUT_NAME ${ARG_OUTPUT_NAME}
+    LINK_DEPENDS ${ARG_MAP})
+  target_link_options(${target} PRIVATE
+    "LINKER:--version-script=${ARG_MAP}"
+    "LINKER:--no-undefined"
+    "LINKER:--as-needed")
+endfunction()

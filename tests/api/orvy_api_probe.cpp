@@ -1,0 +1,148 @@
+// Drives libOrvyApi through a scripted sequence of calls, one argument per
+// call, and prints one result line per call. Tests run it under the printer
+// simulator and read its output.
+//
+//   open:PORT               "open = <handle>"
+//   write:HEX[:TIMEOUT]     "write = <count> (<ms> ms)"      HEX like 1D6101 or 1D-61-01
+//   read:N[:TIMEOUT]        "read = <count> [<HEX>] (<ms> ms)"
+//   clear                   "clear = <result> (<ms> ms)"
+//   close                   "close (<ms> ms)"
+//   serial:BAUD:DATA:PARITY:STOP   "serial = <result>"  (PARITY is one character)
+//   handle:VALUE            use VALUE as the handle from now on (stale or foreign handles)
+//   mode:N                  set `communication`
+//   debug:N                 set DEBUG_MESSAGES
+//   sleep:MS                pause
+//   state                   "state communication=.. write=0x.. read=0x.. size=.. interface=..
+//                            ring=<set|none> top=.. bottom=.."
+// TIMEOUT defaults to 1000 ms.
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "Orvy_Api.h"
+
+namespace {
+
+std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+std::vector<unsigned char> parse_hex(const std::string &text)
+{
+    std::vector<unsigned char> bytes;
+    std::string digits;
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
+    }
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+        bytes.push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::string to_hex(const unsigned char *bytes, int count)
+{
+    std::string text;
+    char pair[4];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
+unsigned long timeout_of(const std::vector<std::string> &parts, std::size_t index)
+{
+    return parts.size() > index ? std::stoul(parts[index]) : 1000UL;
+}
+
+class Stopwatch {
+public:
+    long elapsed_ms() const
+    {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start_)
+                                     .count());
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    intptr_t handle = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string step = argv[i];
+        const auto parts = split(step, ':');
+        const std::string &verb = parts[0];
+        if (verb == "open" && parts.size() >= 2) {
+            std::string port = step.substr(5);
+            handle = orvy_api_printer_open(port.data());
+            std::printf("open = %ld\n", static_cast<long>(handle));
+        } else if (verb == "write" && parts.size() >= 2) {
+            auto bytes = parse_hex(parts[1]);
+            Stopwatch watch;
+            const int sent = orvy_api_printer_write(handle, bytes.data(),
+                                                    static_cast<int>(bytes.size()),
+                                                    timeout_of(parts, 2));
+            std::printf("write = %d (%ld ms)\n", sent, watch.elapsed_ms());
+        } else if (verb == "read" && parts.size() >= 2) {
+            const int wanted = std::stoi(parts[1]);
+            std::vector<unsigned char> buffer(wanted > 0 ? static_cast<std::size_t>(wanted) : 1);
+            Stopwatch watch;
+            const int got = orvy_api_printer_read(handle, buffer.data(), wanted, timeout_of(parts, 2));
+            const long ms = watch.elapsed_ms();
+            const int shown = got > 0 ? got : 0;
+            std::printf("read = %d [%s] (%ld ms)\n", got, to_hex(buffer.data(), shown).c_str(), ms);
+        } else if (verb == "clear") {
+            Stopwatch watch;
+            const int result = orvy_api_printer_clear(handle);
+            std::printf("clear = %d (%ld ms)\n", result, watch.elapsed_ms());
+        } else if (verb == "close") {
+            Stopwatch watch;
+            orvy_api_printer_close(handle);
+            std::printf("close (%ld ms)\n", watch.elapsed_ms());
+        } else if (verb == "serial" && parts.size() == 5 && parts[3].size() == 1) {
+            const int result = orvy_api_printer_set_serial(
+                handle, std::stoul(parts[1]), static_cast<unsigned char>(std::stoul(parts[2])),
+                static_cast<unsigned char>(parts[3][0]),
+                static_cast<unsigned char>(std::stoul(parts[4])));
+            std::printf("serial = %d\n", result);
+        } else if (verb == "handle" && parts.size() == 2) {
+            handle = static_cast<intptr_t>(std::stoll(parts[1], nullptr, 0));
+        } else if (verb == "mode" && parts.size() == 2) {
+            communication = std::stoi(parts[1]);
+        } else if (verb == "debug" && parts.size() == 2) {
+            DEBUG_MESSAGES = std::stoi(parts[1]);
+        } else if (verb == "sleep" && parts.size() == 2) {
+            ::usleep(static_cast<useconds_t>(std::stoul(parts[1]) * 1000));
+        } else if (verb == "state") {
+            std::printf("state communication=%d write=0x%02X read=0x%02X size=%d interface=%d "
+                        "ring=%s top=%d bottom=%d\n",
+                        communication, ORVY_API_ACCESS_WRITE, ORVY_API_ACCESS_READ,
+                        ORVY_API_ACCESS_READ_ENDPOINT_SIZE, ORVY_API_INTERFACE,
+                        m_pub_rx_buffer ? "set" : "none", m_index_rx_top, m_index_rx_bottom);
+        } else {
+            std::fprintf(stderr, "orvy_api_probe: bad step \"%s\"\n", step.c_str());
+            return 2;
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
