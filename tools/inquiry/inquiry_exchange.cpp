@@ -1,0 +1,61 @@
+#include "inquiry_exchange.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+
+#include "Orvy_Api.h"
+
+namespace orvy::inquiry {
+namespace {
+
+constexpr unsigned long transfer_timeout_ms = 1000;
+// Quiet time around the clear, so that a late answer to an earlier inquiry is
+// thrown away rather than taken for this one.
+constexpr useconds_t settle_us = 100 * 1000;
+
+constexpr unsigned char escape = 0x1B;
+constexpr unsigned char response_marker = 0xFF;
+
+}  // namespace
+
+const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
+                            unsigned char *data, std::uint16_t size)
+{
+    usleep(settle_us);
+    orvy_api_printer_clear(printer);
+    usleep(settle_us);
+
+    std::array<unsigned char, 3> command{0x1D, 0x61, mask};
+    if (orvy_api_printer_write(printer, command.data(), command.size(), transfer_timeout_ms) !=
+        static_cast<int>(command.size())) {
+        return failure::send;
+    }
+
+    std::array<unsigned char, 4> header{};
+    const int got = orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
+    if (got != static_cast<int>(header.size())) {
+        std::printf("--- ERROR: not correct data size ! ...  %d != %d, \n", got,
+                    static_cast<int>(header.size()));
+        std::fflush(stdout);
+        return failure::header;
+    }
+
+    const int got_type = header[2];
+    const int got_size = header[3];
+    if (header[0] != escape || header[1] != response_marker || got_type != type ||
+        got_size != size) {
+        std::printf("--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type, type,
+                    got_size, static_cast<int>(size));
+        std::fflush(stdout);
+        return got_type == type ? failure::size_mismatch : failure::type_mismatch;
+    }
+
+    if (orvy_api_printer_read(printer, data, size, transfer_timeout_ms) != size) {
+        return failure::data;
+    }
+    return nullptr;
+}
+
+}  // namespace orvy::inquiry

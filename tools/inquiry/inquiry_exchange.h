@@ -1,0 +1,23 @@
+// One inquiry on the wire: GS a n out, ESC FF type size and the record back.
+#pragma once
+
+#include <cstdint>
+
+namespace orvy::inquiry {
+
+namespace failure {
+inline constexpr const char *send = "Could not send inquiry to printer";
+inline constexpr const char *header = "Did not receive data response header";
+inline constexpr const char *size_mismatch = "Mismatch in size of received data ";
+inline constexpr const char *type_mismatch = "Mismatch in type of received data ";
+inline constexpr const char *data = "Did not receive inquired data";
+}  // namespace failure
+
+// Clears pending input, sends the inquiry `mask`, checks the response header
+// against `type` and `size` and reads the record into `data` (`size` bytes).
+// One attempt, no retry. Returns none on success, otherwise one of the
+// failure texts above; header faults also print a "--- ERROR" line.
+const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
+                            unsigned char *data, std::uint16_t size);
+
+}  // namespace orvy::inquiry
