@@ -1,0 +1,29 @@
+// A time limit measured as every waiting loop of the library measures it:
+// a toolbox time stamp taken at the start and its age in milliseconds.
+#pragma once
+
+#include <ctime>
+
+#include "Orvy_Tb.h"
+
+namespace orvy::api {
+
+class Deadline {
+public:
+    explicit Deadline(unsigned long limit_ms) : limit_ms_(limit_ms) { restart(); }
+
+    void restart() { orvy_tb_set_time_stamp(&start_); }
+    unsigned long elapsed_ms() { return orvy_tb_calc_age_in_ms(&start_); }
+    bool expired() { return elapsed_ms() >= limit_ms_; }
+    unsigned long remaining_ms()
+    {
+        const unsigned long elapsed = elapsed_ms();
+        return elapsed >= limit_ms_ ? 0 : limit_ms_ - elapsed;
+    }
+
+private:
+    unsigned long limit_ms_;
+    struct timespec start_ {};
+};
+
+}  // namespace orvy::api

@@ -1,0 +1,79 @@
+#include "device_file_wait.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "device_file_deadline.h"
+
+namespace orvy::api {
+namespace {
+
+constexpr unsigned long kDrainPollMs = 10;
+
+int poll_timeout(unsigned long limit_ms)
+{
+    return static_cast<int>(std::min<unsigned long>(limit_ms, INT_MAX));
+}
+
+// A terminal's queue can stay full for ever (flow stopped, CTS low), and
+// tcdrain would then wait with it. Watch the queue instead, and leave the
+// last word to tcdrain only once the queue is empty, when the driver bounds
+// the wait for its transmitter by itself.
+void drain_terminal(int fd, Deadline &deadline)
+{
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) return;  // unknown: better not risk tcdrain
+        if (queued <= 0) {
+            (void)::tcdrain(fd);
+            return;
+        }
+        const unsigned long remaining = deadline.remaining_ms();
+        if (remaining == 0) return;
+        pause_ms(std::min(remaining, kDrainPollMs));
+    }
+}
+
+// A printer-class device reports itself writable once its write in flight
+// has completed; closing before that would cancel it.
+void drain_device(int fd, Deadline &deadline)
+{
+    for (;;) {
+        const unsigned long remaining = deadline.remaining_ms();
+        if (remaining == 0) return;
+        pollfd entry{fd, POLLOUT, 0};
+        const int result = ::poll(&entry, 1, poll_timeout(remaining));
+        if (result >= 0 || errno != EINTR) return;
+    }
+}
+
+}  // namespace
+
+bool wait_until_ready(int fd, short events, unsigned long limit_ms)
+{
+    pollfd entry{fd, events, 0};
+    return ::poll(&entry, 1, poll_timeout(limit_ms)) != 0;
+}
+
+void pause_ms(unsigned long ms)
+{
+    if (ms > 0) ::usleep(static_cast<useconds_t>(std::min<unsigned long>(ms, 1000000UL) * 1000UL));
+}
+
+void drain_output(int fd, unsigned long limit_ms)
+{
+    Deadline deadline(limit_ms);
+    if (::isatty(fd)) {
+        drain_terminal(fd, deadline);
+    } else {
+        drain_device(fd, deadline);
+    }
+}
+
+}  // namespace orvy::api
