@@ -30,6 +30,10 @@
 extern "C" {
 #endif
 
+/* Declared here as well, so that the prototypes below refer to the one POSIX
+ * type even where <time.h> leaves it out (strict C99 without POSIX). */
+struct timespec;
+
 /* ---- Library information and time stamps -------------------------------- */
 
 /* "Velmora - libOrvyTb - R3-V1.04e - S417702"; owned by the library, the same

@@ -1,0 +1,49 @@
+#ifndef ORVY_TB_TEST_SUPPORT_H
+#define ORVY_TB_TEST_SUPPORT_H
+
+#include "Orvy_Tb.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace orvy::tb::testing {
+
+using Bytes = std::vector<unsigned char>;
+
+// "1B 40" for readable failure messages.
+inline std::string hex(const Bytes &bytes)
+{
+    std::string text;
+    for (const unsigned char b : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, text.empty() ? "%02X" : " %02X", b);
+        text += pair;
+    }
+    return text;
+}
+
+inline Bytes bytes_of(const std::string &text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+// The raw bytes of the coded text, through the exported interface, in hex;
+// "<refused>" when no record could be made.
+inline std::string parse_to_hex(const std::string &coded)
+{
+    Bytes text = bytes_of(coded);
+    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    if (cmd == 0)
+        return "<refused>";
+    unsigned char *raw = nullptr;
+    unsigned int n = 0;
+    orvy_tb_cmd_get_raw(cmd, &raw, &n);
+    const std::string result = hex(Bytes(raw, raw + n));
+    orvy_tb_cmd_exit(cmd);
+    return result;
+}
+
+} // namespace orvy::tb::testing
+
+#endif
