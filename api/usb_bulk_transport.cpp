@@ -1,0 +1,147 @@
+// USB bulk transport through libusb: the transfers of an open connection.
+// Every wait polls with short libusb time-outs and pauses, so no call
+// overruns its time-out by more than one transfer plus one pause.
+#include <libusb.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "Orvy_Api.h"
+#include "Orvy_Tb.h"
+#include "diagnostics.h"
+#include "rx_ring.h"
+#include "transport.h"
+#include "usb_connection.h"
+#include "usb_open.h"
+#include "usb_read_diagnostics.h"
+#include "usb_resources.h"
+
+namespace orvy::api {
+namespace {
+
+constexpr unsigned int kTransferTimeoutMs = 100;
+constexpr unsigned int kClearTransferTimeoutMs = 45;
+constexpr unsigned long kClearLimitMs = 100;
+constexpr unsigned long kClearPauseMs = 10;
+constexpr int kClearChunk = 256;
+
+// Endpoint values are kept as ints; libusb takes their low byte.
+unsigned char endpoint_byte(int endpoint) { return static_cast<unsigned char>(endpoint & 0xFF); }
+
+void pause_ms(unsigned long ms) { ::usleep(static_cast<useconds_t>(ms * 1000)); }
+
+class Deadline {
+public:
+    explicit Deadline(unsigned long limit_ms) : limit_ms_(limit_ms)
+    {
+        orvy_tb_set_time_stamp(&started_);
+    }
+    bool passed() { return orvy_tb_calc_age_in_ms(&started_) >= limit_ms_; }
+
+private:
+    timespec started_{};
+    unsigned long limit_ms_;
+};
+
+int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
+{
+    libusb_device_handle *handle = usb_connection_for(printer);
+    if (handle == nullptr) return 0;
+    Deadline deadline(timeout_ms);
+    int sent = 0;
+    while (sent < size) {
+        int transferred = 0;
+        // A transfer that fails or times out part-way still reports what it
+        // moved: count it and go on from there, so no byte is sent twice.
+        libusb_bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_WRITE), data + sent,
+                             size - sent, &transferred, kTransferTimeoutMs);
+        transferred = std::min(transferred, size - sent);
+        if (transferred > 0) {
+            debug_printf("Written = %d, size = %d\n", transferred, size);
+            sent += transferred;
+        } else {
+            pause_ms(polling_pause_ms(timeout_ms));
+        }
+        if (deadline.passed()) break;
+    }
+    return sent;
+}
+
+int usb_read(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
+{
+    libusb_device_handle *handle = usb_connection_for(printer);
+    if (handle == nullptr) return 0;
+    Deadline deadline(timeout_ms);
+
+    const int packet_size = std::max(ORVY_API_ACCESS_READ_ENDPOINT_SIZE, 0);
+    const std::size_t scratch_size = static_cast<std::size_t>(packet_size) + 1;
+    const HeapBytes scratch = allocate_bytes(scratch_size);
+    if (!scratch) return -1;
+    std::memset(scratch.get(), 0, scratch_size);
+
+    int held = buffer_get_rx_count();
+    int free_space = buffer_get_rx_free();
+    while (held < size) {
+        std::memset(scratch.get(), 0, scratch_size);
+        int received = 0;
+        const int result = libusb_bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ),
+                                                scratch.get(), packet_size, &received,
+                                                kTransferTimeoutMs);
+        report_received_packet(result, scratch.get(), received);
+        if (received == 0) pause_ms(polling_pause_ms(timeout_ms));
+        if (received > free_space) return -3;
+        if (buffer_set_rx_data(scratch.get(), received) != 1) return -2;
+        held = buffer_get_rx_count();
+        free_space = buffer_get_rx_free();
+        debug_printf("Read count bytes = %d, free buffer size = %d, current buffer = %d \n",
+                     received, free_space, held);
+        if (deadline.passed()) break;
+    }
+    // Too little in time: what did arrive stays in the ring for the next read.
+    if (buffer_get_rx_count() < size) return 0;
+    return buffer_get_rx_data(data, size);
+}
+
+int usb_clear(intptr_t printer)
+{
+    libusb_device_handle *handle = usb_connection_for(printer);
+    if (handle == nullptr) return 0;
+    Deadline deadline(kClearLimitMs);
+    unsigned char discarded[kClearChunk];
+    for (;;) {
+        int received = 0;
+        const int result = libusb_bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ),
+                                                discarded, kClearChunk, &received,
+                                                kClearTransferTimeoutMs);
+        debug_printf(" Clear read - ret = %d / %d \n", received, result);
+        if (result == 0) break;
+        pause_ms(kClearPauseMs);
+        if (deadline.passed()) break;
+    }
+    buffer_reset_rx();
+    return 1;
+}
+
+void usb_close(intptr_t printer)
+{
+    if (usb_connection_for(printer) == nullptr) return;
+    usb_connection_release();
+    const HeapBytes ring(m_pub_rx_buffer);
+    m_pub_rx_buffer = nullptr;
+    buffer_reset_rx();
+}
+
+}  // namespace
+
+const Transport usb_bulk_transport = {
+    .open = usb_bulk_open,
+    .write = usb_write,
+    .read = usb_read,
+    .clear = usb_clear,
+    .close = usb_close,
+};
+
+}  // namespace orvy::api

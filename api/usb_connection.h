@@ -1,0 +1,38 @@
+// The USB connection that the last successful open made, kept until close.
+//
+// The handle given to the caller is the address of the libusb device handle.
+// Only that value is accepted afterwards: any other one (a handle already
+// closed, a number never handed out) is treated like a negative handle, so a
+// stale handle never reaches libusb. A new connection whose libusb handle
+// reuses the address of a closed one cannot be told apart from it.
+#pragma once
+
+#include <libusb.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "usb_resources.h"
+
+namespace orvy::api {
+
+// Members are released in reverse order: interface, device, libusb context.
+struct UsbConnection {
+    DefaultContextReference context;
+    DeviceHandle device;
+    ClaimedInterface claimed;
+};
+
+// The device handle of the current connection when `printer` is its handle,
+// otherwise nullptr.
+libusb_device_handle *usb_connection_for(intptr_t printer);
+
+// Makes `connection` the current one and returns its handle. A connection
+// made before and never closed is released first: its handle is stale from
+// here on, so nobody could close it any more.
+intptr_t usb_connection_install(std::unique_ptr<UsbConnection> connection);
+
+// Releases the current connection (interface, device, libusb context).
+void usb_connection_release();
+
+}  // namespace orvy::api

@@ -1,0 +1,183 @@
+#include "usb_open.h"
+
+#include <libusb.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "Orvy_Api.h"
+#include "Orvy_Tb.h"
+#include "diagnostics.h"
+#include "rx_ring.h"
+#include "usb_bus_path.h"
+#include "usb_connection.h"
+#include "usb_resources.h"
+#include "usb_seams.h"
+
+namespace orvy::api {
+namespace {
+
+constexpr std::uint16_t kFamilyVendorId{ORVY_USB_VENDOR_ID};
+constexpr int kWantedConfiguration = 1;
+constexpr unsigned long kClaimLimitMs = 1000;
+constexpr unsigned long kClaimPauseMs = kClaimLimitMs < 100 ? kClaimLimitMs : 100;
+
+enum OpenError : int {
+    kCannotOpen = -1,
+    kNoSuchPrinter = -2,
+    kDriverStuck = -3,
+    kInterfaceBusy = -4,
+    kNoActiveConfig = -5,
+    kNoAlternateSetting = -6,
+    kTooFewEndpoints = -7,
+    kNoRingStorage = -8,
+};
+
+libusb_device *find_device(libusb_device *const *list, ssize_t count, UsbBusAddress where)
+{
+    for (ssize_t i = 0; i < count; ++i) {
+        libusb_device *device = list[i];
+        if (device == nullptr) continue;
+        if (libusb_get_bus_number(device) == where.bus &&
+            libusb_get_device_address(device) == where.address) {
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+// Looked at before the device is opened, so that a mistyped bus path never
+// reconfigures or detaches somebody else's device.
+bool is_family_printer(libusb_device *device)
+{
+    libusb_device_descriptor descriptor{};
+    if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
+    return descriptor.idVendor == kFamilyVendorId && descriptor.idProduct >= 1 &&
+           descriptor.idProduct <= 3;
+}
+
+void select_configuration(libusb_device_handle *handle)
+{
+    int configuration = -1;
+    libusb_get_configuration(handle, &configuration);
+    debug_printf(" Configuration = %d\n", configuration);
+    if (configuration != kWantedConfiguration) {
+        libusb_set_configuration(handle, kWantedConfiguration);
+    }
+}
+
+void remember_endpoint(const libusb_endpoint_descriptor &endpoint)
+{
+    if ((endpoint.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0) {
+        ORVY_API_ACCESS_READ = endpoint.bEndpointAddress;
+        ORVY_API_ACCESS_READ_ENDPOINT_SIZE = endpoint.wMaxPacketSize;
+    } else {
+        ORVY_API_ACCESS_WRITE = endpoint.bEndpointAddress;
+    }
+    debug_printf(" Endpoints Descriptor - Endpoint address = %2.2X\n", endpoint.bEndpointAddress);
+    debug_printf(" Endpoints Descriptor - Size Endpoint = %d\n", endpoint.bLength);
+    debug_printf(" Endpoints Descriptor - Type  descriptor= %d\n", endpoint.bDescriptorType);
+    debug_printf(" Endpoints Descriptor - Max packet size = %d\n", endpoint.wMaxPacketSize);
+    debug_puts(" ************************************* \n");
+}
+
+// Walks every alternate setting of the first interface. Later endpoints
+// overwrite earlier ones, and the interface number becomes the index of the
+// last alternate setting, as printers of the family have always been driven.
+int learn_endpoints(const libusb_config_descriptor &config)
+{
+    if (config.bNumInterfaces == 0 || config.interface == nullptr) return kNoAlternateSetting;
+    const libusb_interface &first = config.interface[0];
+    if (first.num_altsetting <= 0 || first.altsetting == nullptr) return kNoAlternateSetting;
+
+    for (int i = 0; i < first.num_altsetting; ++i) {
+        const libusb_interface_descriptor &setting = first.altsetting[i];
+        debug_printf(" Endpoints count = %d\n", setting.bNumEndpoints);
+        ORVY_API_INTERFACE = i;
+        if (setting.bNumEndpoints < 2) return kTooFewEndpoints;
+        for (int e = 0; e < setting.bNumEndpoints; ++e) remember_endpoint(setting.endpoint[e]);
+        debug_printf(" Endpoint READ = 0x%2.2X\n", ORVY_API_ACCESS_READ);
+        debug_printf(" Endpoint WRITE= 0x%2.2X\n", ORVY_API_ACCESS_WRITE);
+    }
+    return 0;
+}
+
+// Another program may hold the interface for a moment: retry within the limit.
+bool claim_within_limit(libusb_device_handle *handle, int number)
+{
+    timespec started{};
+    orvy_tb_set_time_stamp(&started);
+    while (libusb_claim_interface(handle, number) != 0) {
+        const int detached = libusb_detach_kernel_driver(handle, number);
+        debug_printf(" DETACH error = %d \n", detached);
+        ::usleep(static_cast<useconds_t>(kClaimPauseMs * 1000));
+        if (orvy_tb_calc_age_in_ms(&started) >= kClaimLimitMs) return false;
+    }
+    return true;
+}
+
+// Gives the new ring to the exported state. The ring of a connection made
+// before is unreachable from here on.
+void install_ring(HeapBytes ring)
+{
+    std::memset(ring.get(), 0, kRxRingSize);
+    HeapBytes previous(m_pub_rx_buffer);
+    m_pub_rx_buffer = ring.release();
+    m_index_rx_top = 0;
+    m_index_rx_bottom = 0;
+}
+
+}  // namespace
+
+intptr_t usb_bulk_open(const char *port)
+{
+    const auto where = parse_usb_bus_path(port);
+    if (!where) return kNoSuchPrinter;
+
+    auto connection = std::make_unique<UsbConnection>();
+    if (connection->context.acquire() != 0) return kCannotOpen;
+
+    libusb_device **raw_list = nullptr;
+    const ssize_t count = libusb_get_device_list(nullptr, &raw_list);
+    if (count < 0) return kCannotOpen;
+    const DeviceList list(raw_list);
+
+    libusb_device *device = find_device(list.get(), count, *where);
+    if (device == nullptr || !is_family_printer(device)) return kNoSuchPrinter;
+
+    libusb_device_handle *raw_handle = nullptr;
+    if (usb_seams::open_device(device, &raw_handle) != 0) return kCannotOpen;
+    connection->device.reset(raw_handle);
+    libusb_device_handle *handle = connection->device.get();
+
+    select_configuration(handle);
+
+    libusb_config_descriptor *raw_config = nullptr;
+    if (usb_seams::read_active_config(device, &raw_config) != 0) {
+        debug_puts(" Active config Error  ");
+        return kNoActiveConfig;
+    }
+    const ConfigDescriptor config(raw_config);
+    if (const int walked = learn_endpoints(*config); walked != 0) return walked;
+
+    const int number = ORVY_API_INTERFACE;
+    if (libusb_kernel_driver_active(handle, number) == 1 &&
+        libusb_detach_kernel_driver(handle, number) != 0) {
+        return kDriverStuck;
+    }
+    if (!claim_within_limit(handle, number)) return kInterfaceBusy;
+    connection->claimed = ClaimedInterface(handle, number);
+
+    HeapBytes ring = allocate_bytes(kRxRingSize);
+    if (!ring) return kNoRingStorage;
+
+    // From here on nothing can fail.
+    install_ring(std::move(ring));
+    return usb_connection_install(std::move(connection));
+}
+
+}  // namespace orvy::api
