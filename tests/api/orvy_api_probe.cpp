@@ -9,6 +9,7 @@
 //   close                   "close (<ms> ms)"
 //   serial:BAUD:DATA:PARITY:STOP   "serial = <result>"  (PARITY is one character)
 //   handle:VALUE            use VALUE as the handle from now on (stale or foreign handles)
+//   handle:@N               use the handle that the N-th open returned (1 = first)
 //   mode:N                  set `communication`
 //   debug:N                 set DEBUG_MESSAGES
 //   sleep:MS                pause
@@ -87,6 +88,7 @@ private:
 int main(int argc, char **argv)
 {
     intptr_t handle = -1;
+    std::vector<intptr_t> opened;
     for (int i = 1; i < argc; ++i) {
         const std::string step = argv[i];
         const auto parts = split(step, ':');
@@ -94,6 +96,7 @@ int main(int argc, char **argv)
         if (verb == "open" && parts.size() >= 2) {
             std::string port = step.substr(5);
             handle = orvy_api_printer_open(port.data());
+            opened.push_back(handle);
             std::printf("open = %ld\n", static_cast<long>(handle));
         } else if (verb == "write" && parts.size() >= 2) {
             auto bytes = parse_hex(parts[1]);
@@ -124,6 +127,13 @@ int main(int argc, char **argv)
                 static_cast<unsigned char>(parts[3][0]),
                 static_cast<unsigned char>(std::stoul(parts[4])));
             std::printf("serial = %d\n", result);
+        } else if (verb == "handle" && parts.size() == 2 && parts[1].rfind('@', 0) == 0) {
+            const auto n = std::stoul(parts[1].substr(1));
+            if (n == 0 || n > opened.size()) {
+                std::fprintf(stderr, "orvy_api_probe: no open number %lu\n", n);
+                return 2;
+            }
+            handle = opened[n - 1];
         } else if (verb == "handle" && parts.size() == 2) {
             handle = static_cast<intptr_t>(std::stoll(parts[1], nullptr, 0));
         } else if (verb == "mode" && parts.size() == 2) {
