@@ -1,11 +1,12 @@
 // Line settings of a printer on a serial port: raw 8-bit, RTS/CTS, 1/10 s read time-out.
-#include <termios.h>
+#include "serial_settings.h"
 
 #include <climits>
 
 #include "Orvy_Api.h"
 #include "transport.h"
 
+namespace orvy::api {
 namespace {
 
 struct SpeedCode {
@@ -40,17 +41,10 @@ tcflag_t parity_flags_for(unsigned char parity)
 
 }  // namespace
 
-extern "C" int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_rate,
-                                           unsigned char /*data_bits: always 8*/,
-                                           unsigned char parity, unsigned char stop_bits)
+// Built from nothing: none of the port's earlier attributes carry over.
+struct termios serial_settings_for(unsigned long baud_rate, unsigned char parity,
+                                   unsigned char stop_bits)
 {
-    if (printer < 0) return 0;
-    // Outside the device-file transport the handle is no descriptor; a value
-    // past INT_MAX is none either and must not be cut down to an unrelated one.
-    if (communication != orvy::api::kModeDeviceFile || printer > INT_MAX) return 1;
-    const int fd = static_cast<int>(printer);
-
-    // Built from nothing: none of the port's earlier attributes carry over.
     struct termios settings {};
     const speed_t speed = speed_code_for(baud_rate);
     settings.c_iflag = IGNPAR;
@@ -62,6 +56,21 @@ extern "C" int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_
     settings.c_cc[VMIN] = 0;
     (void)cfsetispeed(&settings, speed);
     (void)cfsetospeed(&settings, speed);
+    return settings;
+}
+
+}  // namespace orvy::api
+
+extern "C" int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_rate,
+                                           unsigned char /*data_bits: always 8*/,
+                                           unsigned char parity, unsigned char stop_bits)
+{
+    if (printer < 0) return 0;
+    // Outside the device-file transport the handle is no descriptor; a value
+    // past INT_MAX is none either and must not be cut down to an unrelated one.
+    if (communication != orvy::api::kModeDeviceFile || printer > INT_MAX) return 1;
+    const int fd = static_cast<int>(printer);
+    const struct termios settings = orvy::api::serial_settings_for(baud_rate, parity, stop_bits);
 
     // Neither result is reported: on a device file that is no terminal both fail harmlessly.
     (void)tcflush(fd, TCIFLUSH);

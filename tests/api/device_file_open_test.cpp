@@ -1,0 +1,140 @@
+// Transport choice by port name, open error codes and the descriptor open hands out.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <ostream>
+
+#include "Orvy_Api.h"
+#include "device_file_pty.h"
+
+namespace {
+
+using orvy::test::PortDir;
+using orvy::test::PtyPair;
+
+// What an earlier open in the same process did before the case's own open.
+enum class Earlier { None, DeviceFileOpened, DeviceFileMissing };
+
+enum class Expect { Descriptor, Code };
+
+struct OpenCase {
+    const char *name;
+    Earlier earlier;
+    const char *port;   // relative to a scratch directory; nullptr: no name at all
+    bool port_exists;   // a link to the pty slave
+    Expect expect;
+    int code;           // for Expect::Code
+    int mode_after;     // `communication` afterwards
+    bool serial;        // the line settings were applied
+};
+void PrintTo(const OpenCase &c, std::ostream *out) { *out << c.name; }
+
+const OpenCase kOpenCases[] = {
+    {"NoName", Earlier::None, nullptr, false, Expect::Code, -2, 0, false},
+    {"UnknownFormFirst", Earlier::None, "printer", true, Expect::Code, -2, 0, false},
+    {"UpperCaseLpIsNoKnownForm", Earlier::None, "dev/usb/LP0", true, Expect::Code, -2, 0, false},
+    {"UnknownFormAfterDeviceFileOpen", Earlier::DeviceFileOpened, "printer", true,
+     Expect::Descriptor, 0, 1, false},
+    {"UnknownFormAfterFailedDeviceFileOpen", Earlier::DeviceFileMissing, "printer", true,
+     Expect::Descriptor, 0, 1, false},
+    {"MissingLpFile", Earlier::None, "dev/usb/lp7", false, Expect::Code, -1, 1, false},
+    {"MissingSerialPort", Earlier::None, "dev/ttyS9", false, Expect::Code, -1, 1, false},
+    {"MissingUnknownFormAfterDeviceFileOpen", Earlier::DeviceFileOpened, "printer", false,
+     Expect::Code, -1, 1, false},
+    {"PrinterClassDevice", Earlier::None, "dev/usb/lp0", true, Expect::Descriptor, 0, 1, false},
+    {"SerialPort", Earlier::None, "dev/ttyS1", true, Expect::Descriptor, 0, 1, true},
+    {"SerialPortAnyCase", Earlier::None, "dev/TTYS0", true, Expect::Descriptor, 0, 1, true},
+    {"SerialPortMixedCase", Earlier::None, "dev/Ttys1", true, Expect::Descriptor, 0, 1, true},
+};
+
+class OpenByName : public ::testing::TestWithParam<OpenCase> {
+protected:
+    void SetUp() override
+    {
+        communication = 0;  // as in a fresh process, also when run without CTest
+        pty_.make_slave_raw();
+    }
+    void TearDown() override { communication = 0; }
+
+    void run_earlier(Earlier earlier)
+    {
+        if (earlier == Earlier::DeviceFileOpened) {
+            std::string name = ports_.link("dev/usb/lp1", pty_.slave_name());
+            const intptr_t handle = orvy_api_printer_open(name.data());
+            ASSERT_GE(handle, 0);
+            orvy_api_printer_close(handle);
+        } else if (earlier == Earlier::DeviceFileMissing) {
+            std::string name = ports_.path("dev/usb/lp5");
+            ASSERT_EQ(orvy_api_printer_open(name.data()), -1);
+        }
+    }
+
+    PtyPair pty_;
+    PortDir ports_;
+};
+
+TEST_P(OpenByName, ChoosesTheTransportAndReportsTheCode)
+{
+    const auto &c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(run_earlier(c.earlier));
+
+    std::optional<std::string> port;
+    if (c.port != nullptr) {
+        port = c.port_exists ? ports_.link(c.port, pty_.slave_name()) : ports_.path(c.port);
+    }
+    const std::string port_before = port.value_or("");
+
+    const intptr_t handle = orvy_api_printer_open(port ? port->data() : nullptr);
+
+    if (c.expect == Expect::Code) {
+        EXPECT_EQ(handle, c.code);
+    } else {
+        ASSERT_GE(handle, 0);
+        ASSERT_LE(handle, INT_MAX);
+        const int flags = ::fcntl(static_cast<int>(handle), F_GETFL);
+        EXPECT_EQ(flags & O_ACCMODE, O_RDWR);
+        EXPECT_NE(flags & O_NONBLOCK, 0) << "transfers must never block";
+    }
+    EXPECT_EQ(communication, c.mode_after);
+    if (port) {
+        EXPECT_EQ(*port, port_before) << "the port name must not change";
+    }
+
+    struct termios now {};
+    ASSERT_EQ(::tcgetattr(pty_.slave(), &now), 0);
+    if (c.serial) {
+        EXPECT_EQ(now.c_cflag & CRTSCTS, static_cast<tcflag_t>(CRTSCTS));
+        EXPECT_EQ(::cfgetospeed(&now), static_cast<speed_t>(B115200));
+        EXPECT_EQ(now.c_cc[VMIN], 0);
+        EXPECT_EQ(now.c_cc[VTIME], 1);
+    } else {
+        EXPECT_EQ(now.c_cc[VMIN], 1) << "a printer-class device gets no line settings";
+        EXPECT_EQ(now.c_cflag & CRTSCTS, 0u);
+    }
+
+    if (handle >= 0) orvy_api_printer_close(handle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OpenByName, ::testing::ValuesIn(kOpenCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(OpenSerialPort, DiscardsWhatArrivedBeforeTheOpen)
+{
+    communication = 0;
+    PtyPair pty;
+    pty.make_slave_raw();
+    PortDir ports;
+    std::string name = ports.link("dev/ttyS1", pty.slave_name());
+    pty.send({0x10, 0x20, 0x30});
+    ASSERT_TRUE(pty.slave_has_input());
+
+    const intptr_t handle = orvy_api_printer_open(name.data());
+    ASSERT_GE(handle, 0);
+    EXPECT_EQ(pty.slave_input_count(), 0);
+    orvy_api_printer_close(handle);
+    communication = 0;
+}
+
+}  // namespace
