@@ -1,6 +1,7 @@
 #include "coded_notation.h"
 
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -183,16 +184,11 @@ private:
     // rules then decide.
     void consume_hex_digits() noexcept
     {
-        while (i_ < n_) {
-            if (s_.nHex == 0 && i_ + 1 < n_) {
-                const std::uint16_t high = classes_.plain_digit(text_[i_]);
-                const std::uint16_t low = classes_.plain_digit(text_[i_ + 1]);
-                if ((high | low) < kNoDigit) {
-                    raw_[o_++] = static_cast<unsigned char>((high << 4) + low);
-                    i_ += 2;
-                    continue;
-                }
-            }
+        for (;;) {
+            if (s_.nHex == 0)
+                consume_whole_pairs();
+            if (i_ == n_)
+                return;
             const unsigned char c = text_[i_];
             const std::uint16_t value = classes_.plain_digit(c);
             if (value != kNoDigit)
@@ -200,6 +196,21 @@ private:
             else if (c != kBlank && c != kTab)
                 return;
             ++i_;
+        }
+    }
+
+    // The common shape "1B 40 0A": two digits, then perhaps a blank or tab.
+    void consume_whole_pairs() noexcept
+    {
+        while (i_ + 1 < n_) {
+            const std::uint16_t high = classes_.plain_digit(text_[i_]);
+            const std::uint16_t low = classes_.plain_digit(text_[i_ + 1]);
+            if ((high | low) >= kNoDigit)
+                return;
+            raw_[o_++] = static_cast<unsigned char>((high << 4) + low);
+            i_ += 2;
+            if (i_ < n_ && (text_[i_] == kBlank || text_[i_] == kTab))
+                ++i_;
         }
     }
 
@@ -236,16 +247,31 @@ constexpr std::array<std::array<char, 2>, 256> make_hex_pairs()
 }
 constexpr auto kHexPairs = make_hex_pairs();
 
-// " XX" of every byte value followed by a spare byte, ready to be stored as
-// one word; the spare byte is overwritten by the next store.
-constexpr std::array<std::array<char, 4>, 256> make_blank_hex_words()
+// " XX" of every byte value, in the low three bytes of a word in memory
+// order, so that two of them make " XX XX" in one 64-bit store.
+constexpr std::array<std::uint64_t, 256> make_blank_hex_words()
 {
-    std::array<std::array<char, 4>, 256> words{};
-    for (std::size_t b = 0; b < 256; ++b)
-        words[b] = {' ', kHexPairs[b][0], kHexPairs[b][1], '\0'};
+    std::array<std::uint64_t, 256> words{};
+    for (std::size_t b = 0; b < 256; ++b) {
+        const auto text = std::array<unsigned char, 3>{
+            ' ', static_cast<unsigned char>(kHexPairs[b][0]), static_cast<unsigned char>(kHexPairs[b][1])};
+        if constexpr (std::endian::native == std::endian::little)
+            words[b] = std::uint64_t{text[0]} | std::uint64_t{text[1]} << 8 | std::uint64_t{text[2]} << 16;
+        else
+            words[b] = std::uint64_t{text[0]} << 56 | std::uint64_t{text[1]} << 48 | std::uint64_t{text[2]} << 40;
+    }
     return words;
 }
 constexpr auto kBlankHexWords = make_blank_hex_words();
+
+// " XX XX" of two bytes in the first six bytes of a word in memory order.
+inline std::uint64_t two_blank_hex(unsigned char first, unsigned char second) noexcept
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return kBlankHexWords[first] | kBlankHexWords[second] << 24;
+    else
+        return kBlankHexWords[first] | kBlankHexWords[second] >> 24;
+}
 
 } // namespace
 
@@ -258,12 +284,22 @@ std::size_t parse_coded_notation(const unsigned char *text, std::size_t n,
 std::size_t write_canonical_coded(const unsigned char *raw, std::size_t n,
                                   unsigned char *coded) noexcept
 {
+    // Words are stored whole and the writing position advances by the bytes
+    // that count; the spare bytes are overwritten by the next store or the
+    // closing bracket, and never reach beyond canonical_coded_capacity(n).
     unsigned char *out = coded;
     *out++ = kOpenBracket;
     std::memcpy(out, kHexPairs[raw[0]].data(), 2);
     out += 2;
-    for (std::size_t k = 1; k < n; ++k) {
-        std::memcpy(out, kBlankHexWords[raw[k]].data(), 4);
+    std::size_t k = 1;
+    for (; k + 1 < n; k += 2) {
+        const std::uint64_t word = two_blank_hex(raw[k], raw[k + 1]);
+        std::memcpy(out, &word, sizeof word);
+        out += 6;
+    }
+    if (k < n) {
+        const std::uint64_t word = kBlankHexWords[raw[k]];
+        std::memcpy(out, &word, 3);
         out += 3;
     }
     *out++ = kCloseBracket;
