@@ -1,0 +1,143 @@
+// Successful runs: the whole output, and the bytes that reached the printer.
+#include "demo_output.h"
+
+namespace orvy::test::demos {
+namespace {
+
+// Host-to-printer lines of the USB transcript, one per bulk transfer.
+std::vector<std::string> usb_transfers_out(const std::string &log)
+{
+    std::vector<std::string> transfers;
+    for (const auto &line : lines_of(log)) {
+        if (line.rfind("usb > ", 0) == 0) transfers.push_back(line.substr(6));
+    }
+    return transfers;
+}
+
+// The connection is given back: the interface is released after the last write.
+void expect_released_after_last_write(const std::string &log)
+{
+    const auto last_write = log.rfind("usb > ");
+    const auto release = log.rfind("usb: release interface 0");
+    ASSERT_NE(release, std::string::npos) << log;
+    EXPECT_GT(release, last_write) << log;
+}
+
+TEST(DemoSuccessfulRunTest, FormFeedSendsFormFeedThenFullCutInTwoWrites)
+{
+    const RunResult run = run_under_simulator({}, {form_feed, usb_port});
+    SKIP_WITHOUT_SIMULATOR(run);
+
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(with_handle_placeholder(run.out),
+              start_banner(form_feed) + parameter_block(usb_port, "<handle>") +
+                  "--- FORM FEED CMD SENT OK\n"
+                  "--- FULL CUT CMD SENT OK\n" +
+                  end_banner(form_feed));
+    EXPECT_EQ(usb_transfers_out(run.log), (std::vector<std::string>{"0C", "1B F0 06 01 02"}));
+    expect_released_after_last_write(run.log);
+}
+
+TEST(DemoSuccessfulRunTest, PageLengthSendsTheLengthInBase255ThenHardReset)
+{
+    const RunResult run = run_under_simulator({}, {page_length, usb_port, "1255"});
+    SKIP_WITHOUT_SIMULATOR(run);
+
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(with_handle_placeholder(run.out),
+              start_banner(page_length) + parameter_block(usb_port, "<handle>", "125.5") +
+                  "--- PAGE LENGTH CMD SENT OK\n"
+                  "--- HARD RESET CMD SENT OK\n" +
+                  end_banner(page_length));
+    EXPECT_EQ(usb_transfers_out(run.log),
+              (std::vector<std::string>{"1B F1 01 03 0A 04 EB", "1B F2 03 00"}));
+    expect_released_after_last_write(run.log);
+}
+
+TEST(DemoSuccessfulRunTest, InquiryStatusDumpsCommandHeaderAndBlock)
+{
+    const RunResult run = run_under_simulator({}, {inquiry_status, usb_port});
+    SKIP_WITHOUT_SIMULATOR(run);
+
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(usb_transfers_out(run.log), (std::vector<std::string>{"1D 61 02"}));
+    const std::string answer = transcript_bytes(run.log, "usb", "<");
+    ASSERT_EQ(answer.size(), (4 + 109) * 3 - 1) << "the printer's answer: " << answer;
+    ASSERT_EQ(answer.substr(0, 11), "1B FF 03 6D");
+
+    EXPECT_EQ(with_handle_placeholder(run.out),
+              start_banner(inquiry_status) + parameter_block(usb_port, "<handle>") +
+                  "--- PRINTER STATUS INQUIRY CMD SENT: \t\t[1D] [61] [02] \n"
+                  "--- PRINTER INFO STATUS READ HEADER DATA: \t[1B] [FF] [03] [6D] \n"
+                  "--- PRINTER INFO STATUS READ BODY DATA: \t" +
+                  dump(answer.substr(12)) + end_banner(inquiry_status));
+    expect_released_after_last_write(run.log);
+}
+
+TEST(DemoSuccessfulRunTest, InquiryStatusBreaksTheBlockDumpAfterEvery16thByte)
+{
+    const RunResult run = run_under_simulator({}, {inquiry_status, usb_port});
+    SKIP_WITHOUT_SIMULATOR(run);
+
+    const std::string heading = "--- PRINTER INFO STATUS READ BODY DATA: \t";
+    const auto start = run.out.find(heading);
+    ASSERT_NE(start, std::string::npos) << run.out;
+    const std::vector<std::string> lines = lines_of(run.out.substr(start + heading.size()));
+    ASSERT_GE(lines.size(), 7u);
+    const std::regex byte_group("\\[[0-9A-F]{2}\\] ");
+    for (std::size_t i = 0; i < 7; ++i) {
+        const std::string indent = i == 0 ? "" : std::string(6, '\t');
+        const std::size_t groups = i < 6 ? 16 : 13;
+        std::string expected_form = indent;
+        for (std::size_t g = 0; g < groups; ++g) expected_form += "\\[[0-9A-F]{2}\\] ";
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(expected_form)))
+            << "line " << i << " of the block dump: '" << lines[i] << "'";
+    }
+    EXPECT_EQ(lines[7], rule);
+}
+
+// The two device-file ports: the same bytes reach the printer, the run ends well.
+struct PortCase {
+    std::string name;
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string port;       // port name
+    std::string log_port;   // its name in the transcript
+    std::string bytes_out;  // everything the host sent
+    NAMED_CASE(PortCase)
+};
+
+class DemoDeviceFilePortTest : public testing::TestWithParam<PortCase> {};
+
+TEST_P(DemoDeviceFilePortTest, RunsToTheEndAndSendsTheCommands)
+{
+    const PortCase &c = GetParam();
+    std::vector<std::string> command{c.program, c.port};
+    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+
+    const RunResult run = run_under_simulator({}, command);
+    SKIP_WITHOUT_SIMULATOR(run);
+
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_NE(with_handle_placeholder(run.out).find(parameter_block(c.port, "<handle>",
+                                                                    c.arguments.empty() ? "" : "125.5")),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(end_banner(c.program)), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("ERROR"), std::string::npos) << run.out;
+    EXPECT_EQ(transcript_bytes(run.log, c.log_port, ">"), c.bytes_out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, DemoDeviceFilePortTest,
+    testing::Values(
+        PortCase{"FormFeedLp", form_feed, {}, "/dev/usb/lp0", "lp", "0C 1B F0 06 01 02"},
+        PortCase{"FormFeedTty", form_feed, {}, "/dev/ttyS1", "tty", "0C 1B F0 06 01 02"},
+        PortCase{"PageLengthLp", page_length, {"1255"}, "/dev/usb/lp0", "lp", "1B F1 01 03 0A 04 EB 1B F2 03 00"},
+        PortCase{"PageLengthTty", page_length, {"1255"}, "/dev/ttyS1", "tty", "1B F1 01 03 0A 04 EB 1B F2 03 00"},
+        PortCase{"InquiryStatusLp", inquiry_status, {}, "/dev/usb/lp0", "lp", "1D 61 02"},
+        PortCase{"InquiryStatusTty", inquiry_status, {}, "/dev/ttyS1", "tty", "1D 61 02"}),
+    case_name);
+
+}  // namespace
+}  // namespace orvy::test::demos
