@@ -198,6 +198,13 @@ The printer access library libOrvyApi (USB printer-class device files,
 serial ports and USB bulk endpoints through libusb), the toolbox library
 libOrvyTb, the inquiry tool Orvy_InquiryTool, three sample programs and a
 udev rule that gives the lp group access to the printers.")
+# Our postinst replaces the one CPack would write, so it runs ldconfig itself.
+configure_file(${orvy_packaging_dir}/debian/postinst.in
+               ${orvy_generated_dir}/debian/postinst @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+                                GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${orvy_generated_dir}/debian/postinst)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
