@@ -10,6 +10,7 @@
 #include "expected_output.h"
 #include "messages.h"
 #include "report.h"
+#include "sim_run.h"
 
 namespace {
 
@@ -149,14 +150,8 @@ TEST(Report, LineCountsAndColumnOfTheEqualsSign)
     const std::vector<std::pair<unsigned, int>> field_lines{{0x01, 6}, {0x02, 11}, {0x04, 15},
                                                             {0x08, 4}, {0x10, 8},  {0x20, 9}};
     for (const auto &[mask, count] : field_lines) {
-        const auto lines = [&] {
-            std::vector<std::string> all;
-            std::string text = report(mask, std::vector<std::uint8_t>(spec_record(mask).size, 0), true);
-            for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-                all.push_back(text.substr(at, end - at));
-            }
-            return all;
-        }();
+        const auto lines = orvy::test::lines_of(
+            report(mask, std::vector<std::uint8_t>(spec_record(mask).size, 0), true));
         EXPECT_EQ(static_cast<int>(lines.size()), 1 + count) << "mask " << mask;
         for (const auto &line : lines) EXPECT_EQ(line.substr(50, 3), " = ") << line;
     }
