@@ -90,7 +90,7 @@ void BM_CodedToRaw(benchmark::State &state)
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(input.size()));
 }
-BENCHMARK(BM_CodedToRaw)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CodedToRaw)->Unit(benchmark::kMillisecond);
 
 void BM_RawToCoded(benchmark::State &state)
 {
@@ -108,7 +108,7 @@ void BM_RawToCoded(benchmark::State &state)
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(input.size()));
 }
-BENCHMARK(BM_RawToCoded)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawToCoded)->Unit(benchmark::kMillisecond);
 
 bool write_file(const std::string &path, const Bytes &bytes)
 {
