@@ -9,8 +9,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(ORVY_UDEV_RULES_DIR "/usr/lib/udev/rules.d" CACHE PATH
-    "Directory where the udev rule is installed (absolute: udev reads only its own directories)")
+include(${CMAKE_CURRENT_LIST_DIR}/OrvyPackagingSettings.cmake)
 set(ORVY_PACKAGE_CONTACT "Orvy toolkit maintainers <orvy-toolkit@example.org>" CACHE STRING
     "Maintainer field of the Debian packages")
 
