@@ -1,0 +1,57 @@
+// The simulator's command line: Orvy_Simulator [options] [--] [COMMAND [ARG...]].
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "answer_shaping.h"
+#include "bytes.h"
+
+namespace orvy::sim {
+
+enum class KernelDriver { None, Detachable, Stuck };
+
+struct UsbShape {
+    std::uint16_t vendor_id = ORVY_USB_VENDOR_ID;
+    std::uint16_t product_id = 1;
+    unsigned endpoints = 2;      // per alternate setting: IN, or IN and OUT
+    unsigned alt_settings = 1;
+    unsigned in_packet_size = 64;
+    unsigned out_packet_size = 64;
+};
+
+struct Options {
+    std::string log_path;
+    unsigned delay_ms = 0;
+    bool silent = false;
+    std::vector<std::size_t> split;
+    unsigned trickle_ms = 0;
+    Bytes pending;
+    unsigned babble_ms = 0;
+    AnswerShape shape;
+    bool paper_out = false;
+    std::optional<std::size_t> out_partial;
+    std::optional<unsigned> unplug_after_ms;
+    bool no_usb = false;
+    UsbShape usb;
+    KernelDriver kernel_driver = KernelDriver::None;
+    unsigned claim_busy = 0;
+    bool claim_always_busy = false;
+    bool stall = false;
+    bool help = false;
+    std::vector<std::string> command;  // empty: the user's shell
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error;  // empty when the command line is good
+};
+
+// `args` excludes the program name.
+ParsedOptions parse_options(const std::vector<std::string> &args);
+
+std::string usage_text();
+
+}  // namespace orvy::sim

@@ -1,0 +1,88 @@
+#include "signals.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "work_dir.h"
+
+namespace orvy::sim {
+namespace {
+
+int g_write_end = -1;
+volatile pid_t g_child = 0;
+char g_work_dir[PATH_MAX] = "";
+
+constexpr int kTerminating[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1,
+                                SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ};
+constexpr int kCrashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
+void on_terminating(int signal_number)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal_number);
+    ssize_t ignored = write(g_write_end, &byte, 1);
+    (void)ignored;
+    errno = saved;
+}
+
+// Best effort: the process is about to die anyway.
+void on_crash(int signal_number)
+{
+    if (g_child > 0) kill(g_child, SIGKILL);
+    if (g_work_dir[0]) remove_tree(g_work_dir);
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+}  // namespace
+
+int install_signal_pipe()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+    g_write_end = fds[1];
+    struct sigaction action {};
+    action.sa_handler = on_terminating;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : kTerminating) sigaction(s, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVY_SIM_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVY_SIM_SANITIZED 1
+#endif
+#if !defined(ORVY_SIM_SANITIZED)
+    // The sanitizer reports crashes itself.
+    struct sigaction crash {};
+    crash.sa_handler = on_crash;
+    sigemptyset(&crash.sa_mask);
+    crash.sa_flags = SA_RESETHAND;
+    for (int s : kCrashes) sigaction(s, &crash, nullptr);
+#endif
+    return fds[0];
+}
+
+int next_signal(int pipe_fd)
+{
+    unsigned char byte = 0;
+    return read(pipe_fd, &byte, 1) == 1 ? byte : 0;
+}
+
+void set_crash_cleanup(pid_t child, const char *work_dir)
+{
+    g_child = child;
+    if (work_dir) {
+        std::strncpy(g_work_dir, work_dir, sizeof g_work_dir - 1);
+    }
+}
+
+}  // namespace orvy::sim

@@ -1,0 +1,36 @@
+// One run of the simulator: scratch directory, test bed, the three ports,
+// the child, and the main loop that serves them until the child exits.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "options.h"
+
+namespace orvy::sim {
+
+class Simulator {
+public:
+    explicit Simulator(Options options);
+    ~Simulator();
+
+    // The child's exit status, or 125 with a message on stderr.
+    int run();
+
+private:
+    struct Parts;
+    int fail(const std::string &reason);
+    bool set_up(std::string &error);
+    void start_timers();
+    void on_signal(int signal_number);
+    void finish(int status);
+
+    Options options_;
+    std::unique_ptr<Parts> parts_;
+    pid_t child_ = -1;
+    int exit_status_ = 125;
+};
+
+}  // namespace orvy::sim
