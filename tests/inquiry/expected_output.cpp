@@ -112,8 +112,11 @@ std::string quoted_text(const std::vector<std::uint8_t> &bytes, int offset, int 
 std::string value_text(const SpecField &field, const std::vector<std::uint8_t> &bytes)
 {
     long long number = 0;
-    for (int i = field.width - 1; i >= 0; --i) number = number * 256 + bytes[field.offset + i];
-    const long long range = 1LL << (8 * field.width);
+    long long range = 1;
+    if (field.width <= 4) {
+        for (int i = field.width - 1; i >= 0; --i) number = number * 256 + bytes[field.offset + i];
+        range = 1LL << (8 * field.width);
+    }
     switch (field.form) {
     case 'd':
         // A 32-bit field is always signed in the decimal form.
