@@ -107,9 +107,10 @@ ORVY_TB_EXPORT void *orvy_tb_alloc_mem(unsigned long size);
 /* Releases a block; none does nothing. */
 ORVY_TB_EXPORT void orvy_tb_free(void *my_mem);
 
-/* New block holding mem's payload followed by size bytes from data (left
- * unspecified when data is none). mem is released in every case, also when
- * the new block cannot be allocated; then none is returned. */
+/* New block holding mem's payload followed by size bytes from data (zero
+ * bytes when data is none). mem is released in every case, also when the new
+ * block cannot be allocated or the sizes together cannot be represented; then
+ * none is returned. data may point into mem's payload. */
 ORVY_TB_EXPORT void *orvy_tb_alloc_mem_cat(void *mem, void *data, unsigned long size);
 
 /* Payload size of a block, 0 for none. */
