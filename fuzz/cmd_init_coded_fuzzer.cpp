@@ -1,6 +1,11 @@
 // Any text is a command: whatever orvy_tb_cmd_init_coded makes of it must
-// survive the trip through its canonical coded form unchanged.
+// agree with the plain byte-at-a-time rules, must not change when the text is
+// counted with a terminating zero byte (unless that byte lands in a quoted run
+// or behind a backslash) and must survive the trip through its canonical
+// coded form unchanged.
 #include "Orvy_Tb.h"
+
+#include "coded_notation_model.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -37,6 +42,18 @@ bool is_canonical(const unsigned char *coded, unsigned int n_coded, unsigned int
     return true;
 }
 
+std::vector<unsigned char> raw_of_text(std::vector<unsigned char> text)
+{
+    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    require(cmd != 0, "a record from the text");
+    unsigned char *raw = nullptr;
+    unsigned int n = 0;
+    require(orvy_tb_cmd_get_raw(cmd, &raw, &n) == 1, "raw getter");
+    std::vector<unsigned char> result(raw, raw + n);
+    orvy_tb_cmd_exit(cmd);
+    return result;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -63,6 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 str == reinterpret_cast<char *>(coded),
             "string getter");
     require(orvy_tb_cmd_get_raw(coded_cmd, nullptr, &n_raw) == 0, "missing destination");
+
+    const orvy::tb::model::Parse expected = orvy::tb::model::parse(data, size);
+    require(expected.raw.size() == n_raw &&
+                (n_raw == 0 || std::memcmp(expected.raw.data(), raw, n_raw) == 0),
+            "the bytes the plain rules give");
+
+    std::vector<unsigned char> counted_zero = text;
+    counted_zero.push_back(0);
+    std::vector<unsigned char> expected_with_zero = expected.raw;
+    if (!expected.comment && (expected.open_quote || expected.open_escape))
+        expected_with_zero.push_back(0);
+    require(raw_of_text(counted_zero) == expected_with_zero, "a counted zero byte changes nothing");
 
     const intptr_t raw_cmd = orvy_tb_cmd_init_raw(raw, n_raw);
     if (n_raw == 0) {
