@@ -18,6 +18,7 @@
 #include "usb_open.h"
 #include "usb_read_diagnostics.h"
 #include "usb_resources.h"
+#include "usb_seams.h"
 
 namespace orvy::api {
 namespace {
@@ -56,8 +57,8 @@ int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long tim
         int transferred = 0;
         // A transfer that fails or times out part-way still reports what it
         // moved: count it and go on from there, so no byte is sent twice.
-        libusb_bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_WRITE), data + sent,
-                             size - sent, &transferred, kTransferTimeoutMs);
+        usb_seams::bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_WRITE), data + sent,
+                                 size - sent, &transferred, kTransferTimeoutMs);
         transferred = std::min(transferred, size - sent);
         if (transferred > 0) {
             debug_printf("Written = %d, size = %d\n", transferred, size);
@@ -87,9 +88,9 @@ int usb_read(intptr_t printer, unsigned char *data, int size, unsigned long time
     while (held < size) {
         std::memset(scratch.get(), 0, scratch_size);
         int received = 0;
-        const int result = libusb_bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ),
-                                                scratch.get(), packet_size, &received,
-                                                kTransferTimeoutMs);
+        const int result =
+            usb_seams::bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ), scratch.get(),
+                                     packet_size, &received, kTransferTimeoutMs);
         report_received_packet(result, scratch.get(), received);
         if (received == 0) pause_ms(polling_pause_ms(timeout_ms));
         if (received > free_space) return -3;
@@ -113,9 +114,9 @@ int usb_clear(intptr_t printer)
     unsigned char discarded[kClearChunk];
     for (;;) {
         int received = 0;
-        const int result = libusb_bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ),
-                                                discarded, kClearChunk, &received,
-                                                kClearTransferTimeoutMs);
+        const int result =
+            usb_seams::bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ), discarded,
+                                     kClearChunk, &received, kClearTransferTimeoutMs);
         debug_printf(" Clear read - ret = %d / %d \n", received, result);
         if (result == 0) break;
         pause_ms(kClearPauseMs);

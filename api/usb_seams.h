@@ -19,6 +19,10 @@ extern int (*open_device)(libusb_device *device, libusb_device_handle **handle);
 // libusb_free_config_descriptor.
 extern int (*read_active_config)(libusb_device *device,
                                            libusb_config_descriptor **config);
+// libusb_bulk_transfer (write, read and clear).
+extern int (*bulk_transfer)(libusb_device_handle *handle, unsigned char endpoint,
+                            unsigned char *data, int length, int *transferred,
+                            unsigned int timeout_ms);
 // malloc for the receive ring and the read scratch buffer (released with free).
 extern void *(*allocate)(std::size_t size);
 

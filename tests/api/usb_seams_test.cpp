@@ -7,6 +7,7 @@
 #include <libusb.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -50,6 +51,20 @@ int config_without_alternate_settings(libusb_device *device, libusb_config_descr
     (*config)->bNumInterfaces = 1;
     (*config)->interface = static_cast<libusb_interface *>(std::calloc(1, sizeof(libusb_interface)));
     return 0;
+}
+
+// A printer that takes at most four bytes per transfer and lets the rest
+// time out: libusb then reports the time-out together with the four bytes.
+int transfer_four_bytes_then_time_out(libusb_device_handle *handle, unsigned char endpoint,
+                                      unsigned char *data, int length, int *transferred,
+                                      unsigned int timeout_ms)
+{
+    if ((endpoint & LIBUSB_ENDPOINT_IN) != 0) {
+        return libusb_bulk_transfer(handle, endpoint, data, length, transferred, timeout_ms);
+    }
+    const int result =
+        libusb_bulk_transfer(handle, endpoint, data, std::min(length, 4), transferred, timeout_ms);
+    return result == 0 && length > 4 ? LIBUSB_ERROR_TIMEOUT : result;
 }
 
 intptr_t open_port(std::string port) { return orvy_api_printer_open(port.data()); }
@@ -178,6 +193,26 @@ TEST_F(UsbSeams, FailuresAfterTheDeviceWasFoundReleaseIt)
     usb_seams::restore_all();
     const intptr_t printer = open_port(kUsbPort);
     ASSERT_GT(printer, 0);
+    orvy_api_printer_close(printer);
+}
+
+// Every pass must go on from the last byte moved, also after a pass that
+// failed part-way, or the printer prints bytes twice.
+TEST_F(UsbSeams, WritesGoOnAfterTransfersThatTimedOutPartWay)
+{
+    if (!in_simulator_child()) {
+        const auto s = run_this_test_under_simulator({});
+        ORVY_EXPECT_CLEAN_EXIT(s);
+        EXPECT_EQ(s.sent(), "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E");
+        EXPECT_TRUE(s.log_has("usb > 0D 0E"));
+        return;
+    }
+    const intptr_t printer = open_port(kUsbPort);
+    ASSERT_GT(printer, 0);
+    usb_seams::bulk_transfer = transfer_four_bytes_then_time_out;
+    unsigned char data[14];
+    for (int i = 0; i < 14; ++i) data[i] = static_cast<unsigned char>(i + 1);
+    EXPECT_EQ(orvy_api_printer_write(printer, data, 14, 2000), 14);
     orvy_api_printer_close(printer);
 }
 

@@ -2,6 +2,7 @@
 // simulated printer, with the receive ring in between.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,43 @@ TEST(UsbRead, TransferErrorsEndOnlyAtTheTimeOut)
         EXPECT_TRUE(s.out_has(fault.line)) << s.run.out;
         EXPECT_EQ(s.step("clear").result, 1) << fault.line;
     }
+}
+
+std::string counting_hex(int count)
+{
+    std::string hex;
+    char pair[4];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", i & 0xFF);
+        hex += pair;
+    }
+    return hex;
+}
+
+// The ring holds 1023 bytes: 64-byte packets fill it to 960, and the next
+// one fits the free space it reports (64) but not the ring.
+TEST(UsbRead, APacketTheRingCannotTakeGivesMinus2)
+{
+    const auto s = run_usb_scenario({"--pending", counting_hex(1100)},
+                                    {kOpen, "read:1024", "state", "read:100:0", "close"});
+    ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    EXPECT_EQ(s.step("read").result, -2);
+    ASSERT_EQ(s.states.size(), 1u);
+    EXPECT_NE(s.states[0].find("top=960 bottom=0"), std::string::npos) << s.states[0];
+    EXPECT_EQ(s.step("read", 1).hex, counting_hex(100)) << "what the ring held is still there";
+}
+
+TEST(UsbRead, APacketLargerThanTheFreeSpaceGivesMinus3)
+{
+    const auto s = run_usb_scenario(
+        {"--in-packet-size", "512", "--split", "100,512", "--pending", counting_hex(1124)},
+        {kOpen, "read:1023", "state", "close"});
+    ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    EXPECT_EQ(s.step("read").result, -3);
+    ASSERT_EQ(s.states.size(), 1u);
+    EXPECT_NE(s.states[0].find("top=612 bottom=0"), std::string::npos) << s.states[0];
 }
 
 TEST(UsbClear, DropsAReadyPacket)
