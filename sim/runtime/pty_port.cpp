@@ -39,8 +39,11 @@ bool PtyPort::start(std::string &error)
         return false;
     }
     slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // The child must not inherit the master: closing it on unplug would
+    // then not hang the client up.
     const int flags = fcntl(master_, F_GETFL);
-    if (slave_ < 0 || flags < 0 || fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (slave_ < 0 || flags < 0 || fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0 ||
+        fcntl(master_, F_SETFD, FD_CLOEXEC) != 0) {
         error = std::string("cannot open ") + name + ": " + std::strerror(errno);
         return false;
     }

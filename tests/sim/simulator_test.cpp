@@ -1,0 +1,147 @@
+// The simulator as programs meet it: real libusb and termios clients (the
+// tiny sim_client, lsusb, stty) at the three port paths, the transcript,
+// the exit status, clean-up, and every fault knob.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <dirent.h>
+
+#include <string>
+#include <vector>
+
+#include "sim_test_helpers.h"
+
+namespace {
+
+using orvy::test::RunResult;
+using orvy::test::lines_of;
+using orvy::test::run_program;
+using orvy::test::run_under_simulator;
+using orvy::test::simulator_path;
+using orvy::test::transcript_bytes;
+using namespace orvy::sim::test;
+
+const char *kLifeAnswer =
+    "1B FF 07 27 01 14 6A 0A CE 4E 89 27 EF 89 F3 29 00 B0 5E 2F 00 9C 01 00 00 11 00 00 00 EF 05 00 00 "
+    "58 00 00 00 00 00 00 00 00 00";
+
+class EachPort : public testing::TestWithParam<std::string> {};
+
+TEST_P(EachPort, AnswersTheLifeInquiryWithTheSameBytesEveryRun)
+{
+    const std::string port = GetParam();
+    const std::string name = port == kUsb ? "usb" : port == kLp ? "lp" : "tty";
+    std::vector<std::string> steps{"w:1D6120", "r:43"};
+    if (port == kTty) steps.insert(steps.begin(), "stty");
+    std::string first;
+    for (int run = 0; run < 2; ++run) {
+        const RunResult r = client({}, port, steps);
+        ASSERT_EQ(r.exit_status, 0) << r.err << r.out;
+        EXPECT_EQ(line(r, "r "), std::string("r 43 ") + kLifeAnswer);
+        EXPECT_EQ(transcript_bytes(r.log, name, ">"), "1D 61 20") << r.log;
+        EXPECT_EQ(transcript_bytes(r.log, name, "<"), kLifeAnswer) << r.log;
+        if (run == 0) first = r.out;
+        else EXPECT_EQ(r.out, first);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulator, EachPort, testing::Values(kUsb, kLp, kTty));
+
+TEST(Simulator, ReportsTheSerialSettingsTheClientSet)
+{
+    const RunResult r = client({}, kTty, {"stty", "w:1D6101", "r:18"});
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_TRUE(has_line(r.log, "tty: speed=115200 data=8 parity=none stop=1 flow=rtscts vmin=0 vtime=1"))
+        << r.log;
+    EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
+}
+
+TEST(Simulator, SttyReadsTheSerialPort)
+{
+    const RunResult r = run_under_simulator({}, {"stty", "-F", kTty, "-a"}, 30);
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_NE(r.out.find("speed 9600 baud"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("-echo "), std::string::npos) << "no echo: " << r.out;
+}
+
+TEST(Simulator, LsusbShowsThePrinterDescriptors)
+{
+    if (access("/usr/bin/lsusb", X_OK) != 0) GTEST_SKIP() << "lsusb is not installed";
+    const RunResult r = run_under_simulator({}, {"lsusb", "-v", "-d", "1209:0001"}, 30);
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    for (const char *wanted : {"Bus 001 Device 011: ID 1209:0001", "bConfigurationValue     1",
+                               "bEndpointAddress     0x81  EP 1 IN", "bEndpointAddress     0x02  EP 2 OUT",
+                               "wMaxPacketSize     0x0040  1x 64 bytes", "bInterfaceClass         7"})
+        EXPECT_NE(r.out.find(wanted), std::string::npos) << wanted << "\n" << r.out;
+}
+
+// lp0 is raw: no echo of the host's bytes, no line editing of the answer.
+TEST(Simulator, PrinterClassFileIsRaw)
+{
+    const RunResult r = client({}, kLp, {"w:0A7F031D6101", "r:40:400"});
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
+}
+
+TEST(Simulator, ExitStatusIsTheCommands)
+{
+    EXPECT_EQ(run_under_simulator({}, {"sh", "-c", "exit 3"}, 30).exit_status, 3);
+    EXPECT_EQ(run_under_simulator({}, {"sh", "-c", "kill -9 $$"}, 30).exit_status, 137);
+    const RunResult missing = run_under_simulator({}, {"/nonexistent/program"}, 30);
+    EXPECT_EQ(missing.exit_status, 127);
+    EXPECT_NE(missing.err.find("Orvy_Simulator: cannot run /nonexistent/program"), std::string::npos);
+}
+
+TEST(Simulator, OwnFailuresExitWith125)
+{
+    const RunResult bad = run_program({simulator_path(), "--no-such-option", "--", "true"}, 30);
+    EXPECT_EQ(bad.exit_status, 125);
+    EXPECT_EQ(bad.err.rfind("Orvy_Simulator: ", 0), 0u) << bad.err;
+    const RunResult missing =
+        run_program({"env", "ORVY_SIMULATOR_PRELOAD=/nonexistent/libumockdev-preload.so.0", simulator_path(),
+                     "--", "true"},
+                    30);
+    EXPECT_EQ(missing.exit_status, 125);
+    EXPECT_NE(missing.err.find("Orvy_Simulator: umockdev's preload library"), std::string::npos) << missing.err;
+}
+
+std::vector<std::string> entries_of(const std::string &dir)
+{
+    std::vector<std::string> names;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// A private $TMPDIR shows what a run leaves behind: nothing, also when the
+// simulator is stopped by a signal, and then the child goes with it.
+TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
+{
+    const char *tmp = getenv("TMPDIR");
+    char pattern[512];
+    snprintf(pattern, sizeof pattern, "%s/sim-clean-XXXXXX", tmp && *tmp ? tmp : "/tmp");
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string script =
+        "export TMPDIR=" + dir + "; '" + simulator_path() +
+        "' -- true; echo plain=$?; '" + simulator_path() +
+        "' -- sh -c 'echo $$ > " + dir + "/../child.pid; exec sleep 30' & sim=$!; sleep 1; kill -TERM $sim; "
+        "wait $sim; echo term=$?; '" + simulator_path() + "' -- sh -c 'echo $$ > " + dir +
+        "/../child2.pid; exec sleep 30' & sim=$!; sleep 1; kill -KILL $sim; wait $sim; sleep 0.3; "
+        "state=$(cut -d' ' -f3 /proc/$(cat " + dir + "/../child2.pid)/stat 2>/dev/null); "
+        "[ -z \"$state\" ] || [ \"$state\" = Z ] && echo gone || echo orphan";
+    const RunResult r = run_program({"sh", "-c", script}, 30);
+    EXPECT_TRUE(has_line(r.out, "plain=0")) << r.out << r.err;
+    EXPECT_TRUE(has_line(r.out, "term=143")) << r.out << r.err;
+    // A dead orphan may stay a zombie: init need not reap it at once.
+    EXPECT_TRUE(has_line(r.out, "gone")) << "the child outlived a killed simulator";
+    // SIGKILL cannot be caught: only that run may leave its directory.
+    const auto left = entries_of(dir);
+    EXPECT_LE(left.size(), 1u);
+    run_program({"rm", "-rf", dir, dir + "/../child.pid", dir + "/../child2.pid"});
+}
+
+}  // namespace
