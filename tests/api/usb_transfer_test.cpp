@@ -36,6 +36,24 @@ TEST(UsbRead, InquiryAnswerWhateverItsPackets)
     }
 }
 
+// Each read transfer asks for one packet of the IN endpoint's size.
+TEST(UsbRead, TransfersFollowTheInPacketSize)
+{
+    const auto s = run_usb_scenario({"--in-packet-size", "8"},
+                                    {kOpen, kStatusInquiry, "read:4", "read:14", "close"});
+    ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    EXPECT_EQ(s.step("read", 0).hex, "1B FF 02 0E");
+    EXPECT_EQ(s.step("read", 1).hex, hex_bytes(s.answered(), 4, 14));
+    std::size_t in_lines = 0;
+    for (const auto &line : orvy::test::lines_of(s.run.log)) {
+        if (line.rfind("usb < ", 0) != 0) continue;
+        ++in_lines;
+        EXPECT_LE(line.size(), std::string("usb < ").size() + 8 * 3 - 1) << line;
+    }
+    EXPECT_EQ(in_lines, 3u) << s.run.log;
+}
+
 TEST(UsbRead, SurplusOfOnePacketServesTheNextRead)
 {
     const auto s = run_usb_scenario({"--split", "18"},
