@@ -152,7 +152,7 @@ void UsbPort::handle_ioctl(UMockdevIoctlClient *client)
         case USBDEVFS_GETDRIVER: result = get_driver(client, d->data); break;
         case USBDEVFS_IOCTL: result = usbfs_ioctl(d->data); break;
         case USBDEVFS_SETCONFIGURATION:
-            result = claimed_by_other(nullptr) ? -EBUSY : set_configuration(field<unsigned>(d, 0));
+            result = claimed_by_other(client) ? -EBUSY : set_configuration(field<unsigned>(d, 0));
             break;
         case USBDEVFS_SETINTERFACE:
             result = field<unsigned>(d, 0) == 0 && field<unsigned>(d, 4) < shared_.options.usb.alt_settings

@@ -88,6 +88,15 @@ TEST(OutputKnobs, PaperOutTakesNothing)
     EXPECT_EQ(transcript_bytes(r.log, "usb", ">"), "");
 }
 
+TEST(OutputKnobs, PaperOutFillsTheDeviceFile)
+{
+    const RunResult stopped = client({"--paper-out"}, kLp, {"fill:1048576"});
+    const std::string filled = line(stopped, "fill ");
+    ASSERT_FALSE(filled.empty()) << stopped.out << stopped.err;
+    EXPECT_LT(std::stol(filled.substr(5)), 1048576) << "a stopped printer takes only what the pty holds";
+    EXPECT_EQ(transcript_bytes(stopped.log, "lp", ">"), "");
+}
+
 TEST(OutputKnobs, OutPartialTakesPartOfTheFirstTransfer)
 {
     const RunResult r = client({"--out-partial", "2"}, kUsb, {"w:010203:300", "w:040506:300"});
@@ -162,6 +171,14 @@ TEST(ClaimKnobs, KernelDriverAndBusyClaims)
     EXPECT_TRUE(has_line(detach.log, "usb: detach kernel driver 0")) << detach.log;
     EXPECT_TRUE(has_line(detach.log, "usb: claim interface 0"));
     EXPECT_TRUE(has_line(detach.log, "usb: release interface 0"));
+}
+
+TEST(ClaimKnobs, SetConfigurationIsLoggedAndReadBack)
+{
+    const RunResult r = client({}, kUsb, {"config:0", "config:1"}, false);
+    EXPECT_EQ(line(r, "config ", 0), "config 0 0");
+    EXPECT_EQ(line(r, "config ", 1), "config 0 1");
+    EXPECT_TRUE(has_line(r.log, "usb: set configuration 1")) << r.log;
 }
 
 TEST(ClaimKnobs, StallFailsInTransfersWithPipe)

@@ -10,7 +10,9 @@
 //   w:HEX          write the bytes          -> "w <result> <count>"
 //   r:N[:MS]       read N bytes within MS   -> "r <count> <HEX>"
 //   in:SIZE[:MS]   one bulk IN transfer     -> "in <result> <count> <HEX>"
-//   claim, release, driver (kernel driver active), detach  -> "<step> <result>"
+//   claim[:N], release, driver (kernel driver active), detach  -> "<step> <result>"
+//   config:N       set configuration N, read it back -> "config <result> <value>"
+//   fill:SIZE      device file: non-blocking write of SIZE blanks -> "fill <count>"
 //   desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64"
 //   stty           serial 115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>"
 //   sleep:MS
@@ -170,6 +172,11 @@ int run_usb(const std::string &port, const std::vector<std::string> &steps)
             std::printf("driver %d\n", libusb_kernel_driver_active(usb.handle, 0));
         } else if (f[0] == "detach") {
             std::printf("detach %d\n", libusb_detach_kernel_driver(usb.handle, 0));
+        } else if (f[0] == "config") {
+            const int rc = libusb_set_configuration(usb.handle, std::atoi(f.at(1).c_str()));
+            int value = -1;
+            libusb_get_configuration(usb.handle, &value);
+            std::printf("config %d %d\n", rc, value);
         } else if (f[0] == "desc") {
             describe(libusb_get_device(usb.handle));
         } else if (f[0] == "sleep") {
@@ -210,6 +217,19 @@ int run_file(const std::string &port, const std::vector<std::string> &steps)
                 got.insert(got.end(), chunk, chunk + n);
             }
             std::printf("r %zu %s\n", got.size(), hex(got.data(), static_cast<int>(got.size())).c_str());
+        } else if (f[0] == "fill") {
+            const std::size_t size = static_cast<std::size_t>(std::atol(f.at(1).c_str()));
+            const Bytes blanks(size, ' ');
+            const int flags = fcntl(fd, F_GETFL);
+            fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+            std::size_t done = 0;
+            while (done < size) {
+                const ssize_t n = write(fd, blanks.data() + done, size - done);
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            fcntl(fd, F_SETFL, flags);
+            std::printf("fill %zu\n", done);
         } else if (f[0] == "stty") {
             termios t{};
             t.c_iflag = IGNPAR;
