@@ -160,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(Ports, SimulatedPort, ::testing::ValuesIn(kPorts),
 
 TEST_F(Simulated, SerialPortGetsThePrinterLineSettings)
 {
-    ASSERT_NO_FATAL_FAILURE(run({}, {"open:/dev/ttyS1", "close"}));
+    // The simulator looks at the line settings every few milliseconds: stay a while.
+    ASSERT_NO_FATAL_FAILURE(run({}, {"open:/dev/ttyS1", "sleep:200", "close"}));
     if (IsSkipped()) return;
     EXPECT_NE(result_.log.find(
                   "tty: speed=115200 data=8 parity=none stop=1 flow=rtscts vmin=0 vtime=1"),
