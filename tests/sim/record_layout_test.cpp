@@ -63,7 +63,8 @@ TEST(RecordLayout, OtherInquiryBitsGetNoAnswer)
 
 TEST(RecordLayout, StatusFields)
 {
-    const Bytes r(answer(0x01).begin() + 4, answer(0x01).end());
+    const Bytes a = answer(0x01);
+    const Bytes r(a.begin() + 4, a.end());
     EXPECT_EQ(le32(r, 0), 0x80000001u);
     EXPECT_EQ(static_cast<std::int16_t>(le16(r, 5)), -7) << "a negative head temperature";
     EXPECT_EQ(le16(r, 7), 241);
