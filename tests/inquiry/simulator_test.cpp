@@ -110,6 +110,8 @@ TEST(Inquiry, SendsSynchronisationThenOneInquiryPerBitInBitOrder)
     EXPECT_EQ(result.out, reports_from_hex_lines(result.out, false, false));
     EXPECT_EQ(orvy::test::transcript_bytes(result.log, "usb", ">"),
               "00 00 00 00 00 00 00 00 00 00 1D 61 01 1D 61 02 1D 61 04 1D 61 08 1D 61 10 1D 61 20");
+    // The pause after synchronising, and two around each clear.
+    EXPECT_GE(result.seconds, 0.5 + 6 * 0.2);
 }
 
 TEST(Inquiry, SilentVerbosePrintsOnlyReports)
@@ -130,6 +132,7 @@ TEST(Inquiry, UnsupportedBitsPrintALineEachAndTheRunSucceeds)
                   "! Orvy_InquiryTool: data inquiry [40] not supported \n"
                   "! Orvy_InquiryTool: data inquiry [80] not supported \n" +
                   closed(lp));
+    EXPECT_EQ(orvy::test::transcript_bytes(result.log, "lp", ">"), "00 00 00 00 00 00 00 00 00 00");
 }
 
 TEST(Inquiry, OpenFailurePrintsTheLibrarysCode)
