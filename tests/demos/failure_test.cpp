@@ -85,8 +85,8 @@ INSTANTIATE_TEST_SUITE_P(Ports, DemoShortAnswerTest,
 
 TEST(DemoAnswerTest, AnotherHeaderIsDumpedAndTheBlockReadAllTheSame)
 {
-    const RunResult run =
-        run_under_simulator({"--answer-type", "9", "--answer-size", "0x20"}, {inquiry_status, usb_port});
+    const RunResult run = run_under_simulator({"--answer-type", "9", "--answer-size", "0x20"},
+                                              {inquiry_status, usb_port});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
@@ -130,8 +130,8 @@ TEST_P(DemoPaperOutTest, ReportsTheFailedWriteAndStops)
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, DemoPaperOutTest,
-    testing::Values(PaperOutCase{"FormFeed", {form_feed, usb_port}, "--- ERROR: COULD NOT SENT FORM FEED CMD !",
-                                 "1B F0"},
+    testing::Values(PaperOutCase{"FormFeed", {form_feed, usb_port},
+                                 "--- ERROR: COULD NOT SENT FORM FEED CMD !", "1B F0"},
                     PaperOutCase{"PageLength", {page_length, usb_port, "1255"},
                                  "--- ERROR: COULD NOT SENT PAGE LENGTH CMD !", "1B F2"},
                     PaperOutCase{"InquiryStatus", {inquiry_status, usb_port},

@@ -22,9 +22,8 @@ TEST_P(DemoPageLengthTest, SendsTheEncodedLengthAndShowsItInMillimetres)
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_NE(with_handle_placeholder(run.out).find(parameter_block(usb_port, "<handle>", c.millimetres)),
-              std::string::npos)
-        << run.out;
+    const std::string block = parameter_block(usb_port, "<handle>", c.millimetres);
+    EXPECT_NE(with_handle_placeholder(run.out).find(block), std::string::npos) << run.out;
     EXPECT_EQ(transcript_bytes(run.log, "usb", ">"), "1B F1 01 03 0A " + c.hi_lo + " 1B F2 03 00");
     EXPECT_NE(run.out.find(end_banner(page_length)), std::string::npos) << run.out;
 }
