@@ -140,29 +140,39 @@ private:
     std::filesystem::path root_;
 };
 
-// Sends one byte on the master side every `period` until destroyed.
+// Sends one byte on the master side every `period` until destroyed, and
+// notes the longest gap between two sends (a loaded machine may stall it).
 class Babbler {
 public:
     Babbler(int master, std::chrono::milliseconds period)
         : thread_([this, master, period] {
               const unsigned char byte = 0x55;
+              auto last = std::chrono::steady_clock::now();
               while (!stop_) {
                   (void)::write(master, &byte, 1);
+                  const auto now = std::chrono::steady_clock::now();
+                  const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(now - last);
+                  if (gap.count() > longest_gap_us_) longest_gap_us_ = gap.count();
+                  last = now;
                   std::this_thread::sleep_for(period);
               }
           })
     {
     }
-    ~Babbler()
-    {
-        stop_ = true;
-        thread_.join();
-    }
+    ~Babbler() { stop(); }
     Babbler(const Babbler &) = delete;
     Babbler &operator=(const Babbler &) = delete;
 
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    double longest_gap_ms() const { return static_cast<double>(longest_gap_us_) / 1000.0; }
+
 private:
     std::atomic<bool> stop_{false};
+    std::atomic<long long> longest_gap_us_{0};
     std::thread thread_;
 };
 

@@ -283,8 +283,13 @@ TEST_F(DeviceFile, ClearStopsOnADeviceThatKeepsSending)
     Babbler babbler(pty_.master(), 5ms);
     Stopwatch watch;
     EXPECT_EQ(orvy_api_printer_clear(handle_), 1);
-    EXPECT_GE(watch.elapsed_ms(), 1000 - kEarlyToleranceMs);
-    EXPECT_LT(watch.elapsed_ms(), 1000 + kGenerousMarginMs);
+    const double elapsed = watch.elapsed_ms();
+    babbler.stop();
+    EXPECT_LT(elapsed, 1000 + kGenerousMarginMs);
+    // Only a sender that never fell silent for a quiet period proves the limit.
+    if (babbler.longest_gap_ms() < 80) {
+        EXPECT_GE(elapsed, 1000 - kEarlyToleranceMs);
+    }
 }
 
 TEST_F(DeviceFile, CloseHandsOverWhatWasWrittenAndClosesTheDescriptor)
