@@ -6,6 +6,8 @@
 #   c         a C program built through pkg-config, run
 #   cpp       a C++ program built through find_package(Orvy), run
 #   simulator both programs read the status block of the simulated printer
+#   packages  cpack -G DEB: every installed file in exactly one package, the
+#             right one, and the dependencies between the packages
 #   clean     remove the staging root
 #
 # The tree is installed with DESTDIR under a scratch directory and used from
@@ -16,7 +18,7 @@
 # Settings come from the environment (tests/install/CMakeLists.txt):
 #   ORVY_BUILD_DIR ORVY_STAGE ORVY_PREFIX ORVY_UDEV_RULES_DIR ORVY_USB_VENDOR_ID
 #   ORVY_VERSION ORVY_PROGRAMS ORVY_SIMULATOR ORVY_CONSUMERS_DIR
-#   CMAKE_COMMAND CC CXX CFLAGS CXXFLAGS LDFLAGS
+#   CMAKE_COMMAND CPACK_COMMAND CC CXX CFLAGS CXXFLAGS LDFLAGS
 set -eu
 
 step=${1:?step}
@@ -213,12 +215,81 @@ simulator() {
   finish
 }
 
+# ---- Debian packages -------------------------------------------------------
+
+deb_files() {  # deb_files DEB: the package's files and links, as absolute paths
+  dpkg-deb -c "$1" | grep -v '^d' | awk '{print $6}' | sed 's|^\.||'
+}
+
+packages() {
+  need_stage
+  out=$ORVY_STAGE/packages
+  rm -rf "$out"
+  mkdir -p "$out"
+  (cd "$ORVY_BUILD_DIR" && "$CPACK_COMMAND" -G DEB -B "$out") >"$out.log" 2>&1 ||
+    { cat "$out.log"; echo "FAIL: cpack failed"; exit 1; }
+
+  runtime=$(ls "$out"/orvy-toolkit_*.deb) || fail "no orvy-toolkit package"
+  dev=$(ls "$out"/orvy-toolkit-dev_*.deb) || fail "no orvy-toolkit-dev package"
+  [ "$failures" -eq 0 ] || finish
+
+  # The packages install below /usr what the staged tree holds below its prefix.
+  (cd "$prefix" && find . ! -type d | sed 's|^\.|/usr|') >"$out/installed"
+  (cd "$root" && find ."$ORVY_UDEV_RULES_DIR" ! -type d | sed 's|^\.||') >>"$out/installed"
+  for deb in "$out"/*.deb; do deb_files "$deb"; done >"$out/packaged"
+  sort "$out/installed" >"$out/installed.sorted"
+  sort "$out/packaged" >"$out/packaged.sorted"
+  duplicates=$(uniq -d "$out/packaged.sorted")
+  [ -z "$duplicates" ] || fail "in more than one package: $duplicates"
+  missing=$(sort -u "$out/packaged.sorted" | comm -23 "$out/installed.sorted" -)
+  [ -z "$missing" ] || fail "installed but in no package: $missing"
+  extra=$(sort -u "$out/packaged.sorted" | comm -13 "$out/installed.sorted" -)
+  [ -z "$extra" ] || fail "packaged but not installed: $extra"
+
+  expect_in() {  # expect_in DEB PATH...
+    deb=$1
+    shift
+    for path in "$@"; do
+      deb_files "$deb" | grep -qx "$path" || fail "$(basename "$deb") lacks $path"
+    done
+  }
+  major=${ORVY_VERSION%%.*}
+  expect_in "$runtime" /usr/lib/libOrvyApi.so.$major /usr/lib/libOrvyApi.so.$ORVY_VERSION \
+    /usr/lib/libOrvyTb.so.$major /usr/lib/libOrvyTb.so.$ORVY_VERSION \
+    "$ORVY_UDEV_RULES_DIR/60-orvy-printer.rules"
+  expect_in "$dev" /usr/lib/libOrvyApi.so /usr/lib/libOrvyTb.so \
+    /usr/include/Orvy_Api.h /usr/include/Orvy_Tb.h \
+    /usr/lib/pkgconfig/orvy-api.pc /usr/lib/pkgconfig/orvy-tb.pc \
+    /usr/lib/cmake/Orvy/OrvyConfig.cmake /usr/lib/cmake/Orvy/OrvyConfigVersion.cmake \
+    /usr/lib/cmake/Orvy/OrvyTargets.cmake /usr/share/man/man3/Orvy_Api.3 /usr/share/man/man3/Orvy_Tb.3
+  for program in $ORVY_PROGRAMS; do
+    case $program in
+      Orvy_Simulator)
+        simulator=$(ls "$out"/orvy-simulator_*.deb) || { fail "no orvy-simulator package"; continue; }
+        expect_in "$simulator" /usr/bin/$program /usr/share/man/man1/$program.1
+        depends=$(dpkg-deb -f "$simulator" Depends)
+        case ", $depends," in *", umockdev,"* | *", umockdev ("*) ;; *) fail "orvy-simulator does not depend on umockdev: $depends" ;; esac
+        case $depends in *orvy-toolkit*) fail "orvy-simulator depends on the toolkit it tests: $depends" ;; esac
+        ;;
+      *) expect_in "$runtime" /usr/bin/$program /usr/share/man/man1/$program.1 ;;
+    esac
+  done
+
+  depends=$(dpkg-deb -f "$dev" Depends)
+  [ "$depends" = "orvy-toolkit (= $ORVY_VERSION)" ] || fail "orvy-toolkit-dev depends on: $depends"
+  depends=$(dpkg-deb -f "$runtime" Depends)
+  case $depends in *libusb-1.0-0*) ;; *) fail "orvy-toolkit does not depend on libusb: $depends" ;; esac
+  case $depends in *umockdev*) fail "orvy-toolkit depends on umockdev: $depends" ;; esac
+  finish
+}
+
 case $step in
   stage) stage ;;
   man) man_pages ;;
   c) consumer_c ;;
   cpp) consumer_cpp ;;
   simulator) simulator ;;
+  packages) packages ;;
   clean) rm -rf "$ORVY_STAGE" ;;
   *) echo "unknown step $step"; exit 2 ;;
 esac
