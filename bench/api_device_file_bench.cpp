@@ -1,7 +1,7 @@
 // libOrvyApi, device-file transport, on a pty pair that plays the printer:
 //   - how far a read with no data runs past its time-out,
 //   - how long a read takes to return once its byte has been sent.
-// Each iteration is timed by hand; the counters give the mean and the worst case.
+// Each iteration is timed by hand; the counters give median, 99th percentile and worst case.
 #include <benchmark/benchmark.h>
 #include <pty.h>
 #include <termios.h>
@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <semaphore>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "Orvy_Api.h"
 
@@ -61,11 +63,17 @@ private:
     intptr_t handle_ = -1;
 };
 
-void report(benchmark::State &state, const char *name, double sum, double worst)
+// Median, 99th percentile and worst case of the samples, as counters.
+void report(benchmark::State &state, const std::string &name, std::vector<double> samples)
 {
-    const auto n = static_cast<double>(state.iterations());
-    state.counters[std::string(name) + "_mean"] = sum / n;
-    state.counters[std::string(name) + "_max"] = worst;
+    if (samples.empty()) return;
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&](double share) {
+        return samples[static_cast<std::size_t>(share * static_cast<double>(samples.size() - 1))];
+    };
+    state.counters[name + "_p50"] = at(0.5);
+    state.counters[name + "_p99"] = at(0.99);
+    state.counters[name + "_max"] = samples.back();
 }
 
 // Read of one byte that never comes; the counters are milliseconds past the time-out.
@@ -74,20 +82,17 @@ void BM_IdleReadOverrun(benchmark::State &state)
     PrinterPty pty;
     const auto timeout_ms = static_cast<unsigned long>(state.range(0));
     unsigned char byte = 0;
-    double sum = 0;
-    double worst = 0;
+    std::vector<double> overruns;
     for (auto _ : state) {
         const auto start = Clock::now();
         benchmark::DoNotOptimize(orvy_api_printer_read(pty.handle(), &byte, 1, timeout_ms));
         const double elapsed = ms_between(start, Clock::now());
         state.SetIterationTime(elapsed / 1000.0);
-        const double overrun = elapsed - static_cast<double>(timeout_ms);
-        sum += overrun;
-        worst = std::max(worst, overrun);
+        overruns.push_back(elapsed - static_cast<double>(timeout_ms));
     }
-    report(state, "overrun_ms", sum, worst);
+    report(state, "overrun_ms", std::move(overruns));
 }
-BENCHMARK(BM_IdleReadOverrun)->Arg(10)->Arg(50)->Arg(100)->Arg(1000)->Iterations(20)
+BENCHMARK(BM_IdleReadOverrun)->Arg(10)->Arg(50)->Arg(100)->Arg(1000)->Iterations(50)
     ->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // A byte sent on the master 2 ms into a read with a 1000 ms time-out; the
@@ -108,8 +113,7 @@ void measure_arrival(benchmark::State &state, PrinterPty &pty, Reader read_one)
             if (::write(pty.master(), &byte, 1) != 1) std::abort();
         }
     });
-    double sum = 0;
-    double worst = 0;
+    std::vector<double> latencies;
     for (auto _ : state) {
         armed.release();
         const auto start = Clock::now();
@@ -117,14 +121,12 @@ void measure_arrival(benchmark::State &state, PrinterPty &pty, Reader read_one)
         const auto returned = Clock::now();
         state.SetIterationTime(ms_between(start, returned) / 1000.0);
         const Clock::time_point sent{Clock::duration{sent_at.load()}};
-        const double latency_us = ms_between(sent, returned) * 1000.0;
-        sum += latency_us;
-        worst = std::max(worst, latency_us);
+        latencies.push_back(ms_between(sent, returned) * 1000.0);
     }
     done = true;
     armed.release();
     printer.join();
-    report(state, "arrival_to_return_us", sum, worst);
+    report(state, "arrival_to_return_us", std::move(latencies));
 }
 
 void BM_ArrivalToReturn(benchmark::State &state)
@@ -134,7 +136,7 @@ void BM_ArrivalToReturn(benchmark::State &state)
     measure_arrival(state, pty,
                     [&] { return orvy_api_printer_read(pty.handle(), &byte, 1, 1000); });
 }
-BENCHMARK(BM_ArrivalToReturn)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArrivalToReturn)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The same on a plain blocking read of the slave: what the pty itself costs.
 void BM_ArrivalToReturnPlainRead(benchmark::State &state)
@@ -143,7 +145,7 @@ void BM_ArrivalToReturnPlainRead(benchmark::State &state)
     unsigned char byte = 0;
     measure_arrival(state, pty, [&] { return static_cast<int>(::read(pty.slave(), &byte, 1)); });
 }
-BENCHMARK(BM_ArrivalToReturnPlainRead)->Iterations(200)->UseManualTime()
+BENCHMARK(BM_ArrivalToReturnPlainRead)->Iterations(1000)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
