@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <new>
 
 #include "Orvy_Api.h"
 #include "Orvy_Tb.h"
@@ -131,9 +132,7 @@ void install_ring(HeapBytes ring)
     m_index_rx_bottom = 0;
 }
 
-}  // namespace
-
-intptr_t usb_bulk_open(const char *port)
+intptr_t open_connection(const char *port)
 {
     const auto where = parse_usb_bus_path(port);
     if (!where) return kNoSuchPrinter;
@@ -178,6 +177,19 @@ intptr_t usb_bulk_open(const char *port)
     // From here on nothing can fail.
     install_ring(std::move(ring));
     return usb_connection_install(std::move(connection));
+}
+
+}  // namespace
+
+intptr_t usb_bulk_open(const char *port)
+{
+    // No exception may cross into the C interface; the owners have already
+    // given everything back by the time it is caught.
+    try {
+        return open_connection(port);
+    } catch (const std::bad_alloc &) {
+        return kCannotOpen;
+    }
 }
 
 }  // namespace orvy::api
