@@ -1,5 +1,6 @@
 #include "testbed.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,6 +25,23 @@ std::string hex_digits(const Bytes &bytes)
     std::string text = hex_line(bytes);
     std::erase(text, ' ');
     return text;
+}
+
+// Runs the client's ioctl on its own descriptor: a pty answers it as a
+// serial port driver would. Reads and writes stay unhandled, so they go
+// straight to the pty.
+gboolean pass_ioctl_through(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer)
+{
+    int error = 0;
+    GError *gerror = nullptr;
+    const int result = umockdev_ioctl_client_execute(client, &error, &gerror);
+    if (gerror) {
+        g_clear_error(&gerror);
+        umockdev_ioctl_client_complete(client, -1, EIO);
+        return TRUE;
+    }
+    umockdev_ioctl_client_complete(client, result, result < 0 ? error : 0);
+    return TRUE;
 }
 
 }  // namespace
@@ -92,6 +110,16 @@ bool Testbed::add_device_file(const char *name, std::string &error)
             "P: /devices/platform/serial8250/tty/ttyS1\nN: ttyS1\n"
             "E: SUBSYSTEM=tty\nE: DEVNAME=/dev/ttyS1\nE: MAJOR=4\nE: MINOR=65\n"
             "A: dev=4:65\\n\n";
+    }
+    if (!pass_through_) {
+        pass_through_ = GRef<UMockdevIoctlBase>::adopt(umockdev_ioctl_base_new());
+        g_signal_connect(pass_through_.get(), "handle-ioctl", G_CALLBACK(&pass_ioctl_through), nullptr);
+    }
+    GError *gerror = nullptr;
+    if (!umockdev_testbed_attach_ioctl(testbed_.get(), ("/dev/" + node).c_str(), pass_through_.get(), &gerror)) {
+        error = gerror ? gerror->message : "cannot attach an ioctl handler to /dev/" + node;
+        g_clear_error(&gerror);
+        return false;
     }
     return add_from_string(testbed_.get(), description, error);
 }

@@ -24,6 +24,8 @@ public:
     // The usbfs device at /dev/bus/usb/001/011; `handler` sees its ioctls.
     bool add_usb_printer(const UsbShape &shape, UMockdevIoctlBase *handler, std::string &error);
     // Printer-class device file and serial port; each becomes a pty.
+    // Their ioctl() calls reach the pty (TIOCEXCL, FIONREAD, ...) instead
+    // of umockdev's default answer ENOTTY.
     bool add_device_file(const char *name, std::string &error);
     // Master side of the pty of "/dev/usb/lp0" or "/dev/ttyS1", -1 if none.
     int pty_master(const char *devnode) const;
@@ -39,6 +41,7 @@ private:
     explicit Testbed(GRef<UMockdevTestbed> testbed) : testbed_(std::move(testbed)) {}
 
     GRef<UMockdevTestbed> testbed_;
+    GRef<UMockdevIoctlBase> pass_through_;
 };
 
 }  // namespace orvy::sim

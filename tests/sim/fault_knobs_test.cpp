@@ -72,6 +72,17 @@ TEST(StreamKnobs, PendingBytesAreReadableAtOnce)
     }
 }
 
+// Direct ioctl() calls reach the pty rather than umockdev's ENOTTY.
+TEST(StreamKnobs, DeviceFileIoctlsSeeThePendingBytes)
+{
+    for (const std::string &port : {kLp, kTty}) {
+        const RunResult r = client({"--pending", "AA BB CC"}, port, {"sleep:100", "excl", "fionread", "r:3"});
+        EXPECT_EQ(line(r, "excl"), "excl 0") << port;
+        EXPECT_EQ(line(r, "fionread"), "fionread 0 3") << port;
+        EXPECT_EQ(line(r, "r "), "r 3 AA BB CC") << port;
+    }
+}
+
 TEST(StreamKnobs, BabbleNeverStops)
 {
     const RunResult r = client({"--babble-ms", "10"}, kUsb, {"sleep:100", "in:64", "sleep:100", "in:64"});

@@ -13,16 +13,19 @@
 //   claim[:N], release, driver (kernel driver active), detach  -> "<step> <result>"
 //   config:N       set configuration N, read it back -> "config <result> <value>"
 //   fill:SIZE      device file: non-blocking write of SIZE blanks -> "fill <count>"
+//   fionread, excl device file: ioctl FIONREAD / TIOCEXCL -> "fionread <result> <count>", "excl <result>"
 //   desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64"
 //   stty           serial 115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>"
 //   sleep:MS
 #include <fcntl.h>
 #include <libusb.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -230,6 +233,13 @@ int run_file(const std::string &port, const std::vector<std::string> &steps)
             }
             fcntl(fd, F_SETFL, flags);
             std::printf("fill %zu\n", done);
+        } else if (f[0] == "fionread") {
+            int count = -1;
+            const int rc = ioctl(fd, FIONREAD, &count);
+            std::printf("fionread %d %d\n", rc < 0 ? -errno : rc, count);
+        } else if (f[0] == "excl") {
+            const int rc = ioctl(fd, TIOCEXCL);
+            std::printf("excl %d\n", rc < 0 ? -errno : rc);
         } else if (f[0] == "stty") {
             termios t{};
             t.c_iflag = IGNPAR;
