@@ -82,7 +82,9 @@ check_udev_rule() {
 stage() {
   rm -rf "$ORVY_STAGE"
   mkdir -p "$ORVY_STAGE"
-  DESTDIR=$root "$CMAKE_COMMAND" --install "$ORVY_BUILD_DIR" --prefix "$ORVY_PREFIX" >"$ORVY_STAGE/install.log"
+  DESTDIR=$root "$CMAKE_COMMAND" --install "$ORVY_BUILD_DIR" --prefix "$ORVY_PREFIX" \
+    >"$ORVY_STAGE/install.log" 2>&1 ||
+    { cat "$ORVY_STAGE/install.log"; echo "FAIL: cmake --install failed"; exit 1; }
 
   # Nothing may land outside the prefix but the udev rule.
   find "$root" ! -type d | while IFS= read -r file; do
