@@ -151,7 +151,7 @@ build_c() {
   flags=$(PKG_CONFIG_LIBDIR=$libdir/pkgconfig pkg-config --cflags --libs orvy-api orvy-tb)
   echo "pkg-config: $flags"
   # shellcheck disable=SC2086
-  ${CC:-cc} ${CFLAGS:-} -std=c11 -Wall -Wextra -Werror \
+  ${CC:-cc} ${CFLAGS:-} -std=c11 -Wall -Wextra -Wpedantic -Werror \
     "$ORVY_CONSUMERS_DIR/consumer_c/consumer.c" $flags ${LDFLAGS:-} -o "$out/consumer"
 }
 
@@ -163,7 +163,7 @@ build_cpp() {
     -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF \
     -DCMAKE_CXX_COMPILER="${CXX:-c++}" \
-    -DCMAKE_CXX_FLAGS="${CXXFLAGS:-} -Wall -Wextra -Werror" \
+    -DCMAKE_CXX_FLAGS="${CXXFLAGS:-} -Wall -Wextra -Wpedantic -Werror" \
     -DCMAKE_EXE_LINKER_FLAGS="${LDFLAGS:-}" >"$out.configure.log" 2>&1 ||
     { cat "$out.configure.log"; return 1; }
   grep -q "Orvy_DIR:PATH=$libdir/cmake/Orvy" "$out/CMakeCache.txt" ||
