@@ -21,29 +21,11 @@ int poll_timeout(unsigned long limit_ms)
     return static_cast<int>(std::min<unsigned long>(limit_ms, INT_MAX));
 }
 
-// A terminal's queue can stay full for ever (flow stopped, CTS low), and
-// tcdrain would then wait with it. Watch the queue instead, and leave the
-// last word to tcdrain only once the queue is empty, when the driver bounds
-// the wait for its transmitter by itself.
-void drain_terminal(int fd, Deadline &deadline)
-{
-    for (;;) {
-        int queued = 0;
-        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) return;  // unknown: better not risk tcdrain
-        if (queued <= 0) {
-            (void)::tcdrain(fd);
-            return;
-        }
-        const unsigned long remaining = deadline.remaining_ms();
-        if (remaining == 0) return;
-        pause_ms(std::min(remaining, kDrainPollMs));
-    }
-}
-
 // A printer-class device reports itself writable once its write in flight
 // has completed; closing before that would cancel it.
-void drain_device(int fd, Deadline &deadline)
+void drain_device(int fd, unsigned long limit_ms)
 {
+    Deadline deadline(limit_ms);
     for (;;) {
         const unsigned long remaining = deadline.remaining_ms();
         if (remaining == 0) return;
@@ -54,6 +36,41 @@ void drain_device(int fd, Deadline &deadline)
 }
 
 }  // namespace
+
+const TerminalOutput kTerminalOutput = {
+    .queued =
+        [](int fd) {
+            int queued = 0;
+            return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+        },
+    .wait_sent = [](int fd) { (void)::tcdrain(fd); },
+    .discard = [](int fd) { (void)::tcflush(fd, TCOFLUSH); },
+};
+
+// A terminal's queue can stay full for ever (flow stopped, CTS low), and
+// tcdrain would then wait with it. Watch the queue instead, and leave the
+// last word to tcdrain only once the queue is empty, when the driver bounds
+// the wait for its transmitter by itself. What is still queued when the time
+// is up is dropped: close would otherwise wait for it again, up to the port's
+// closing wait (30 s by default).
+void drain_terminal(int fd, unsigned long limit_ms, const TerminalOutput &output)
+{
+    Deadline deadline(limit_ms);
+    for (;;) {
+        const int queued = output.queued(fd);
+        if (queued < 0) return;  // unknown: better not risk an unbounded tcdrain
+        if (queued == 0) {
+            output.wait_sent(fd);
+            return;
+        }
+        const unsigned long remaining = deadline.remaining_ms();
+        if (remaining == 0) {
+            output.discard(fd);
+            return;
+        }
+        pause_ms(std::min(remaining, kDrainPollMs));
+    }
+}
 
 bool wait_until_ready(int fd, short events, unsigned long limit_ms)
 {
@@ -68,11 +85,10 @@ void pause_ms(unsigned long ms)
 
 void drain_output(int fd, unsigned long limit_ms)
 {
-    Deadline deadline(limit_ms);
     if (::isatty(fd)) {
-        drain_terminal(fd, deadline);
+        drain_terminal(fd, limit_ms);
     } else {
-        drain_device(fd, deadline);
+        drain_device(fd, limit_ms);
     }
 }
 
