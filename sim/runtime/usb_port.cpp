@@ -14,49 +14,14 @@
 
 #include "answer_shaping.h"
 #include "usb_descriptors.h"
+#include "usbfs_data.h"
 
 namespace orvy::sim {
+
+using namespace usbfs;
+
 namespace {
-
-constexpr std::size_t kMaxQueuedBytes = 64 * 1024;
-
-template <typename T>
-T field(const UMockdevIoctlData *data, std::size_t offset)
-{
-    T value{};
-    if (data && offset + sizeof value <= static_cast<std::size_t>(data->data_len))
-        std::memcpy(&value, data->data + offset, sizeof value);
-    return value;
-}
-
-template <typename T>
-void set_field(UMockdevIoctlData *data, std::size_t offset, T value)
-{
-    if (data && offset + sizeof value <= static_cast<std::size_t>(data->data_len))
-        std::memcpy(data->data + offset, &value, sizeof value);
-}
-
-GRef<UMockdevIoctlData> resolve(UMockdevIoctlData *data, std::size_t offset, std::size_t length)
-{
-    GError *error = nullptr;
-    auto resolved = GRef<UMockdevIoctlData>::adopt(umockdev_ioctl_data_resolve(data, offset, length, &error));
-    g_clear_error(&error);
-    return resolved;
-}
-
-bool connected(UMockdevIoctlClient *client)
-{
-    return client && umockdev_ioctl_client_get_connected(client);
-}
-
-void complete(UMockdevIoctlClient *client, long result)
-{
-    if (result < 0)
-        umockdev_ioctl_client_complete(client, -1, static_cast<int>(-result));
-    else
-        umockdev_ioctl_client_complete(client, result, 0);
-}
-
+constexpr std::size_t kMaxQueuedBytes = 64 * 1024;  // answers and babble nobody reads
 }  // namespace
 
 UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed)
@@ -302,89 +267,6 @@ void UsbPort::discard(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
     urb->done = true;
     urb->status = -ENOENT;  // libusb reports a cancelled transfer as its time-out
     complete(client, 0);
-}
-
-bool UsbPort::claimed_by_other(UMockdevIoctlClient *client) const
-{
-    return claimed_by_ && claimed_by_.get() != client && connected(claimed_by_.get());
-}
-
-int UsbPort::claim(UMockdevIoctlClient *client, unsigned interface)
-{
-    const std::string what = "claim interface " + std::to_string(interface);
-    int result = 0;
-    if (interface != 0) {
-        result = -ENOENT;  // no such interface
-    } else if (claimed_by_.get() == client) {
-        result = 0;
-    } else if (claimed_by_other(client) || kernel_driver_attached_) {
-        result = -EBUSY;
-    } else if (shared_.options.claim_always_busy || claim_refusals_left_ > 0) {
-        if (claim_refusals_left_ > 0) --claim_refusals_left_;
-        result = -EBUSY;
-    } else {
-        claimed_by_ = GRef<UMockdevIoctlClient>::share(client);
-    }
-    shared_.transcript.event("usb", result == 0 ? what : what + " refused");
-    return result;
-}
-
-int UsbPort::release(UMockdevIoctlClient *client, unsigned interface)
-{
-    if (interface != 0 || claimed_by_.get() != client) return -EINVAL;
-    claimed_by_.reset();
-    shared_.transcript.event("usb", "release interface 0");
-    return 0;
-}
-
-int UsbPort::get_driver(UMockdevIoctlClient *client, std::uint8_t *getdriver)
-{
-    unsigned interface = 0;
-    std::memcpy(&interface, getdriver, sizeof interface);
-    if (interface != 0) return -ENODATA;
-    const char *driver = nullptr;
-    if (kernel_driver_attached_)
-        driver = "usblp";
-    else if (claimed_by_.get() == client || claimed_by_other(client))
-        driver = "usbfs";
-    if (!driver) return -ENODATA;
-    std::strncpy(reinterpret_cast<char *>(getdriver) + offsetof(usbdevfs_getdriver, driver), driver,
-                 USBDEVFS_MAXDRIVERNAME);
-    return 0;
-}
-
-int UsbPort::usbfs_ioctl(const std::uint8_t *command)
-{
-    usbdevfs_ioctl header;
-    std::memcpy(&header, command, sizeof header);
-    if (header.ifno != 0) return -EINVAL;
-    const std::string which = "kernel driver " + std::to_string(header.ifno);
-    if (header.ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
-        if (!kernel_driver_attached_) return -ENODATA;
-        if (shared_.options.kernel_driver == KernelDriver::Stuck) {
-            shared_.transcript.event("usb", "detach " + which + " refused");
-            return -EPERM;
-        }
-        kernel_driver_attached_ = false;
-        shared_.transcript.event("usb", "detach " + which);
-        return 0;
-    }
-    if (header.ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
-        if (shared_.options.kernel_driver == KernelDriver::None) return -ENODATA;
-        if (claimed_by_other(nullptr)) return -EBUSY;
-        kernel_driver_attached_ = true;
-        shared_.transcript.event("usb", "attach " + which);
-        return 0;
-    }
-    return -ENOTTY;
-}
-
-int UsbPort::set_configuration(unsigned value)
-{
-    if (value > 1) return -EINVAL;
-    testbed_.set_usb_configuration(value);
-    shared_.transcript.event("usb", "set configuration " + std::to_string(value));
-    return 0;
 }
 
 void UsbPort::deliver(Bytes answer)
