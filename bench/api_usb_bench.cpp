@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Orvy_Api.h"
+#include "under_simulator.h"
 
 namespace {
 
@@ -104,41 +105,11 @@ BENCHMARK(read_without_answer)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
-#ifdef ORVY_SIMULATOR_PATH
-std::string self_path()
-{
-    std::vector<char> path(4096);
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    return length > 0 ? std::string(path.data(), static_cast<std::size_t>(length)) : "";
-}
-
-#endif
-
-// Starts this program again under the simulator; returns only when it cannot.
-int run_under_simulator(int argc, char **argv)
-{
-#ifdef ORVY_SIMULATOR_PATH
-    std::vector<std::string> args{ORVY_SIMULATOR_PATH, "--", self_path()};
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    std::vector<char *> argv_child;
-    for (auto &arg : args) argv_child.push_back(arg.data());
-    argv_child.push_back(nullptr);
-    ::setenv(kChildMark, "1", 1);
-    ::execv(argv_child[0], argv_child.data());
-    std::perror("api_usb_bench: cannot start the simulator");
-#else
-    (void)argc;
-    (void)argv;
-    std::fprintf(stderr, "api_usb_bench: built without the simulator\n");
-#endif
-    return 125;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (std::getenv(kChildMark) == nullptr) return run_under_simulator(argc, argv);
+    if (!orvy::bench::inside_simulator("api_usb_bench", kChildMark, argc, argv)) return 125;
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
