@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <glib-unix.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,7 +39,9 @@ bool PtyPort::start(std::string &error)
         error = std::string("no pty for the ") + link_.port() + " port";
         return false;
     }
-    slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // The raw system call: through open() the preload library would tie the
+    // descriptor to an ioctl socket of its own, which the child would inherit.
+    slave_ = static_cast<int>(syscall(SYS_openat, AT_FDCWD, name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // The child must not inherit the master: closing it on unplug would
     // then not hang the client up.
     const int flags = fcntl(master_, F_GETFL);

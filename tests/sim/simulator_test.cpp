@@ -105,6 +105,17 @@ TEST(Simulator, OwnFailuresExitWith125)
     EXPECT_NE(missing.err.find("Orvy_Simulator: umockdev's preload library"), std::string::npos) << missing.err;
 }
 
+// Nothing of the simulator's (pty masters, sockets, FIFO, transcript) leaks
+// into COMMAND: a hang-up on unplug depends on it.
+TEST(Simulator, CommandInheritsOnlyWhatTheSimulatorWasGiven)
+{
+    const std::vector<std::string> list{"sh", "-c", "ls /proc/$$/fd"};
+    const RunResult alone = run_program(list, 30);
+    const RunResult under = run_under_simulator({}, list, 30);
+    ASSERT_EQ(under.exit_status, 0) << under.err;
+    EXPECT_EQ(under.out, alone.out);
+}
+
 std::vector<std::string> entries_of(const std::string &dir)
 {
     std::vector<std::string> names;
