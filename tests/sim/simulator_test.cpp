@@ -116,6 +116,31 @@ TEST(Simulator, CommandInheritsOnlyWhatTheSimulatorWasGiven)
     EXPECT_EQ(under.out, alone.out);
 }
 
+// CPU seconds that the children of `sh` used, from the shell's `times`.
+double children_cpu_seconds(const std::string &times_output)
+{
+    const auto lines = lines_of(times_output);
+    if (lines.size() < 2) return -1;
+    double user_min = 0, user_s = 0, sys_min = 0, sys_s = 0;
+    if (sscanf(lines.back().c_str(), "%lfm%lfs %lfm%lfs", &user_min, &user_s, &sys_min, &sys_s) != 4) return -1;
+    return user_min * 60 + user_s + sys_min * 60 + sys_s;
+}
+
+// A client waiting 3 s for an answer that never comes costs next to no CPU:
+// neither libusb nor the simulator may spin.
+TEST(Simulator, WaitingClientsDoNotSpin)
+{
+    for (const std::string &steps : {kUsb + " claim in:64:3000", kTty + " stty r:1:3000"}) {
+        const std::string script =
+            "'" + simulator_path() + "' --silent -- " SIM_CLIENT_PATH " " + steps + " >/dev/null; times";
+        const RunResult r = run_program({"sh", "-c", script}, 30);
+        const double cpu = children_cpu_seconds(r.out);
+        EXPECT_GE(cpu, 0) << r.out;
+        EXPECT_LT(cpu, 1.0) << steps << ": " << r.out;
+        EXPECT_GE(r.seconds, 3.0);
+    }
+}
+
 std::vector<std::string> entries_of(const std::string &dir)
 {
     std::vector<std::string> names;
