@@ -21,11 +21,13 @@ constexpr int kTerminating[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1,
                                 SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ};
 constexpr int kCrashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 
-void on_terminating(int signal_number)
+void on_terminating(int signal_number, siginfo_t *info, void *)
 {
     const int saved = errno;
-    const unsigned char byte = static_cast<unsigned char>(signal_number);
-    ssize_t ignored = write(g_write_end, &byte, 1);
+    const bool keyboard = (signal_number == SIGINT || signal_number == SIGQUIT) && info &&
+                          info->si_code == SI_KERNEL;
+    const unsigned char bytes[2] = {static_cast<unsigned char>(signal_number), keyboard};
+    ssize_t ignored = write(g_write_end, bytes, sizeof bytes);
     (void)ignored;
     errno = saved;
 }
@@ -47,9 +49,9 @@ int install_signal_pipe()
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
     g_write_end = fds[1];
     struct sigaction action {};
-    action.sa_handler = on_terminating;
+    action.sa_sigaction = on_terminating;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = SA_RESTART | SA_SIGINFO;
     for (int s : kTerminating) sigaction(s, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 #if defined(__has_feature)
@@ -71,10 +73,11 @@ int install_signal_pipe()
     return fds[0];
 }
 
-int next_signal(int pipe_fd)
+CaughtSignal next_signal(int pipe_fd)
 {
-    unsigned char byte = 0;
-    return read(pipe_fd, &byte, 1) == 1 ? byte : 0;
+    unsigned char bytes[2] = {0, 0};
+    if (read(pipe_fd, bytes, sizeof bytes) != sizeof bytes) return {};
+    return {bytes[0], bytes[1] != 0};
 }
 
 void set_crash_cleanup(pid_t child, const char *work_dir)

@@ -9,8 +9,11 @@ namespace orvy::sim {
 
 // Returns the read end of the signal pipe, -1 on failure.
 int install_signal_pipe();
-// The next signal number waiting on the pipe, 0 if none.
-int next_signal(int pipe_fd);
+struct CaughtSignal {
+    int number = 0;              // 0: none waiting
+    bool from_keyboard = false;  // INT or QUIT from the terminal, which the child got as well
+};
+CaughtSignal next_signal(int pipe_fd);
 
 // What a crash handler cleans up.
 void set_crash_cleanup(pid_t child, const char *work_dir);

@@ -125,12 +125,15 @@ void Simulator::start_timers()
     }
 }
 
-void Simulator::on_signal(int signal_number)
+void Simulator::on_signal(int signal_number, bool from_keyboard)
 {
     if (child_ <= 0) {
         finish(128 + signal_number);
         return;
     }
+    // Ctrl-C reached the child too; an interactive shell ignores it and
+    // must live on.
+    if (from_keyboard) return;
     // The child ends first, then the simulator with the child's status; a
     // child that ignores the signal is killed after a grace period.
     kill(child_, signal_number);
@@ -174,8 +177,8 @@ int Simulator::run()
         g_main_loop_quit(self->parts_->loop);
     }, this);
     g_unix_fd_add(parts_->signal_fd, G_IO_IN, [](gint fd, GIOCondition, gpointer data) -> gboolean {
-        while (const int signal_number = next_signal(fd))
-            static_cast<Simulator *>(data)->on_signal(signal_number);
+        for (CaughtSignal s = next_signal(fd); s.number != 0; s = next_signal(fd))
+            static_cast<Simulator *>(data)->on_signal(s.number, s.from_keyboard);
         return G_SOURCE_CONTINUE;
     }, this);
     start_timers();

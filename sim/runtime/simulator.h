@@ -24,7 +24,7 @@ private:
     int fail(const std::string &reason);
     bool set_up(std::string &error);
     void start_timers();
-    void on_signal(int signal_number);
+    void on_signal(int signal_number, bool from_keyboard);
     void finish(int status);
 
     Options options_;

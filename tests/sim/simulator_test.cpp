@@ -165,13 +165,15 @@ TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
         "export TMPDIR=" + dir + "; '" + simulator_path() +
         "' -- true; echo plain=$?; '" + simulator_path() +
         "' -- sh -c 'echo $$ > " + dir + "/../child.pid; exec sleep 30' & sim=$!; sleep 1; kill -TERM $sim; "
-        "wait $sim; echo term=$?; '" + simulator_path() + "' -- sh -c 'echo $$ > " + dir +
+        "wait $sim; echo term=$?; '" + simulator_path() + "' -- sleep 30 & sim=$!; sleep 1; kill -INT $sim; "
+        "wait $sim; echo int=$?; '" + simulator_path() + "' -- sh -c 'echo $$ > " + dir +
         "/../child2.pid; exec sleep 30' & sim=$!; sleep 1; kill -KILL $sim; wait $sim; sleep 0.3; "
         "state=$(cut -d' ' -f3 /proc/$(cat " + dir + "/../child2.pid)/stat 2>/dev/null); "
         "[ -z \"$state\" ] || [ \"$state\" = Z ] && echo gone || echo orphan";
     const RunResult r = run_program({"sh", "-c", script}, 30);
     EXPECT_TRUE(has_line(r.out, "plain=0")) << r.out << r.err;
     EXPECT_TRUE(has_line(r.out, "term=143")) << r.out << r.err;
+    EXPECT_TRUE(has_line(r.out, "int=130")) << "a SIGINT sent to the simulator reaches the child";
     // A dead orphan may stay a zombie: init need not reap it at once.
     EXPECT_TRUE(has_line(r.out, "gone")) << "the child outlived a killed simulator";
     // SIGKILL cannot be caught: only that run may leave its directory.
