@@ -15,13 +15,16 @@ extern char **environ;
 namespace orvy::sim {
 namespace {
 
-std::vector<std::string> child_environment()
+std::vector<std::string> child_environment(const EnvironmentChanges &changes)
 {
     std::vector<std::string> env;
     bool has_asan_options = false;
+    for (const auto &[name, value] : changes)
+        if (value) env.push_back(name + "=" + *value);
     for (char **entry = environ; *entry; ++entry) {
         const std::string item = *entry;
-        if (item.rfind(std::string(kReexecMarker) + "=", 0) == 0) continue;
+        const std::string name = item.substr(0, item.find('='));
+        if (name == kReexecMarker || changes.count(name)) continue;
         if (item.rfind("ASAN_OPTIONS=", 0) == 0) {
             env.push_back("ASAN_OPTIONS=" + asan_options_for_preload(item.c_str() + 13));
             has_asan_options = true;
@@ -62,10 +65,11 @@ std::vector<char *> pointers_to(std::vector<std::string> &strings)
 
 }  // namespace
 
-pid_t spawn_child(const std::vector<std::string> &command, std::string &error)
+pid_t spawn_child(const std::vector<std::string> &command, const EnvironmentChanges &changes,
+                  std::string &error)
 {
     std::vector<std::string> args = command;
-    std::vector<std::string> env = child_environment();
+    std::vector<std::string> env = child_environment(changes);
     std::vector<char *> argv = pointers_to(args);
     std::vector<char *> envp = pointers_to(env);
     const std::string failure = "Orvy_Simulator: cannot run " + command.front() + ": ";

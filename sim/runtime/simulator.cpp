@@ -69,16 +69,12 @@ bool Simulator::set_up(std::string &error)
     if (!parts_->work_dir) return false;
     set_crash_cleanup(0, parts_->work_dir->path().c_str());
 
-    // umockdev puts its root below $TMPDIR: make that our scratch directory,
-    // then give the child the caller's $TMPDIR back.
-    const char *tmp = getenv("TMPDIR");
-    const std::string caller_tmp = tmp ? tmp : "";
+    // umockdev puts its root below $TMPDIR: make that our scratch directory.
+    // The child gets the caller's $TMPDIR back through its own environment:
+    // once the test bed's thread runs, our environment must stay as it is.
+    if (const char *tmp = getenv("TMPDIR")) caller_tmpdir_ = std::string(tmp);
     setenv("TMPDIR", parts_->work_dir->path().c_str(), 1);
     parts_->testbed = Testbed::create(error);
-    if (tmp)
-        setenv("TMPDIR", caller_tmp.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
     if (!parts_->testbed) return false;
 
     shared.context = g_main_context_default();
@@ -152,6 +148,8 @@ void Simulator::finish(int status)
         parts_->shared.transcript.flush();
         // Without a test bed to redirect to, the preload library passes the
         // removal straight through instead of checking every path (5x faster).
+        // The test bed's thread may read the environment meanwhile (umockdev
+        // bug 206); nothing of it matters any more at this point.
         unsetenv("UMOCKDEV_DIR");
         if (parts_->work_dir) parts_->work_dir->remove();
     }
@@ -167,7 +165,7 @@ int Simulator::run()
         const int status = fail(error);
         finish(status);
     }
-    child_ = spawn_child(command_or_shell(options_.command), error);
+    child_ = spawn_child(command_or_shell(options_.command), {{"TMPDIR", caller_tmpdir_}}, error);
     if (child_ < 0) finish(fail(error));
     set_crash_cleanup(child_, nullptr);
 

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "options.h"
@@ -29,6 +30,7 @@ private:
 
     Options options_;
     std::unique_ptr<Parts> parts_;
+    std::optional<std::string> caller_tmpdir_;
     pid_t child_ = -1;
     int exit_status_ = 125;
 };

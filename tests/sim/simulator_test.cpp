@@ -114,6 +114,11 @@ TEST(Simulator, CommandInheritsOnlyWhatTheSimulatorWasGiven)
     const RunResult under = run_under_simulator({}, list, 30);
     ASSERT_EQ(under.exit_status, 0) << under.err;
     EXPECT_EQ(under.out, alone.out);
+    // The simulator keeps its scratch files below $TMPDIR; the command gets
+    // the caller's value.
+    const char *tmp = getenv("TMPDIR");
+    const RunResult env = run_under_simulator({}, {"sh", "-c", "echo \"[${TMPDIR-unset}]\""}, 30);
+    EXPECT_EQ(env.out, std::string("[") + (tmp ? tmp : "unset") + "]\n");
 }
 
 // CPU seconds that the children of `sh` used, from the shell's `times`.
