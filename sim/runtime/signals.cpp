@@ -10,6 +10,16 @@
 
 #include "work_dir.h"
 
+// The sanitizer reports crashes itself; its handlers stay in place.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVY_SIM_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVY_SIM_SANITIZED 1
+#endif
+
 namespace orvy::sim {
 namespace {
 
@@ -19,7 +29,6 @@ char g_work_dir[PATH_MAX] = "";
 
 constexpr int kTerminating[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1,
                                 SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ};
-constexpr int kCrashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 
 void on_terminating(int signal_number, siginfo_t *info, void *)
 {
@@ -32,6 +41,9 @@ void on_terminating(int signal_number, siginfo_t *info, void *)
     errno = saved;
 }
 
+#if !defined(ORVY_SIM_SANITIZED)
+constexpr int kCrashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+
 // Best effort: the process is about to die anyway.
 void on_crash(int signal_number)
 {
@@ -40,6 +52,7 @@ void on_crash(int signal_number)
     signal(signal_number, SIG_DFL);
     raise(signal_number);
 }
+#endif
 
 }  // namespace
 
@@ -54,16 +67,7 @@ int install_signal_pipe()
     action.sa_flags = SA_RESTART | SA_SIGINFO;
     for (int s : kTerminating) sigaction(s, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORVY_SIM_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define ORVY_SIM_SANITIZED 1
-#endif
 #if !defined(ORVY_SIM_SANITIZED)
-    // The sanitizer reports crashes itself.
     struct sigaction crash {};
     crash.sa_handler = on_crash;
     sigemptyset(&crash.sa_mask);
