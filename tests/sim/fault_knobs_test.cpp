@@ -140,14 +140,14 @@ TEST(DeviceKnobs, IdentityAndEndpoints)
 {
     struct Case {
         std::vector<std::string> options;
-        const char *desc;
+        std::string desc;
     };
     const Case cases[] = {
-        {{}, "desc 1209:0001 alts=1 eps=81/64,02/64"},
+        {{}, "desc " + family_id() + " alts=1 eps=81/64,02/64"},
         {{"--vendor-id", "0x1234", "--product-id", "4"}, "desc 1234:0004 alts=1 eps=81/64,02/64"},
-        {{"--endpoints", "1"}, "desc 1209:0001 alts=1 eps=81/64"},
-        {{"--alt-settings", "2"}, "desc 1209:0001 alts=2 eps=81/64,02/64"},
-        {{"--in-packet-size", "8"}, "desc 1209:0001 alts=1 eps=81/8,02/64"},
+        {{"--endpoints", "1"}, "desc " + family_id() + " alts=1 eps=81/64"},
+        {{"--alt-settings", "2"}, "desc " + family_id() + " alts=2 eps=81/64,02/64"},
+        {{"--in-packet-size", "8"}, "desc " + family_id() + " alts=1 eps=81/8,02/64"},
     };
     for (const auto &c : cases) EXPECT_EQ(line(client(c.options, kUsb, {"desc"}, false), "desc"), c.desc);
 }

@@ -1,6 +1,7 @@
 // Running sim_client under the simulator and reading what it printed.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,14 @@ namespace orvy::sim::test {
 inline const std::string kUsb = "/dev/bus/usb/001/011";
 inline const std::string kLp = "/dev/usb/lp0";
 inline const std::string kTty = "/dev/ttyS1";
+// "vvvv:0001" for the configured vendor id, as lsusb and sim_client print it.
+inline std::string family_id(unsigned product = 1, unsigned vendor = ORVY_USB_VENDOR_ID)
+{
+    char id[16];
+    std::snprintf(id, sizeof id, "%04x:%04x", vendor, product);
+    return id;
+}
+
 inline const char *const kStatusAnswer = "1B FF 02 0E 01 00 00 80 00 F9 FF F1 00 01 00 00 00 00";
 
 // sim_client PORT [claim] STEPS under the simulator; USB claims interface 0 first.

@@ -67,11 +67,13 @@ TEST(Simulator, SttyReadsTheSerialPort)
 TEST(Simulator, LsusbShowsThePrinterDescriptors)
 {
     if (access("/usr/bin/lsusb", X_OK) != 0) GTEST_SKIP() << "lsusb is not installed";
-    const RunResult r = run_under_simulator({}, {"lsusb", "-v", "-d", "1209:0001"}, 30);
+    const RunResult r = run_under_simulator({}, {"lsusb", "-v", "-d", family_id()}, 30);
     ASSERT_EQ(r.exit_status, 0) << r.err;
-    for (const char *wanted : {"Bus 001 Device 011: ID 1209:0001", "bConfigurationValue     1",
-                               "bEndpointAddress     0x81  EP 1 IN", "bEndpointAddress     0x02  EP 2 OUT",
-                               "wMaxPacketSize     0x0040  1x 64 bytes", "bInterfaceClass         7"})
+    const std::vector<std::string> expected{
+        "Bus 001 Device 011: ID " + family_id(),   "bConfigurationValue     1",
+        "bEndpointAddress     0x81  EP 1 IN",       "bEndpointAddress     0x02  EP 2 OUT",
+        "wMaxPacketSize     0x0040  1x 64 bytes",   "bInterfaceClass         7"};
+    for (const auto &wanted : expected)
         EXPECT_NE(r.out.find(wanted), std::string::npos) << wanted << "\n" << r.out;
 }
 
