@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "Orvy_Api.h"
-#include "device_file_deadline.h"
+#include "deadline.h"
 #include "device_file_wait.h"
 #include "transport.h"
 #include "unique_fd.h"

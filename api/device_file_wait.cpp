@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "device_file_deadline.h"
+#include "deadline.h"
 
 namespace orvy::api {
 namespace {
@@ -76,11 +76,6 @@ bool wait_until_ready(int fd, short events, unsigned long limit_ms)
 {
     pollfd entry{fd, events, 0};
     return ::poll(&entry, 1, poll_timeout(limit_ms)) != 0;
-}
-
-void pause_ms(unsigned long ms)
-{
-    if (ms > 0) ::usleep(static_cast<useconds_t>(std::min<unsigned long>(ms, 1000000UL) * 1000UL));
 }
 
 void drain_output(int fd, unsigned long limit_ms)

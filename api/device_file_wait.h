@@ -9,9 +9,6 @@ namespace orvy::api {
 // anything: a hung-up device is "ready" for ever.
 bool wait_until_ready(int fd, short events, unsigned long limit_ms);
 
-// The polling pause of the transfer loops.
-void pause_ms(unsigned long ms);
-
 // Gives bytes already handed to the driver up to limit_ms to leave: the
 // output queue of a terminal, the write in flight of a printer-class device.
 void drain_output(int fd, unsigned long limit_ms);

@@ -2,16 +2,14 @@
 // Every wait polls with short libusb time-outs and pauses, so no call
 // overruns its time-out by more than one transfer plus one pause.
 #include <libusb.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "Orvy_Api.h"
-#include "Orvy_Tb.h"
 #include "diagnostics.h"
+#include "deadline.h"
 #include "rx_ring.h"
 #include "transport.h"
 #include "usb_connection.h"
@@ -32,21 +30,6 @@ constexpr int kClearChunk = 256;
 // Endpoint values are kept as ints; libusb takes their low byte.
 unsigned char endpoint_byte(int endpoint) { return static_cast<unsigned char>(endpoint & 0xFF); }
 
-void pause_ms(unsigned long ms) { ::usleep(static_cast<useconds_t>(ms * 1000)); }
-
-class Deadline {
-public:
-    explicit Deadline(unsigned long limit_ms) : limit_ms_(limit_ms)
-    {
-        orvy_tb_set_time_stamp(&started_);
-    }
-    bool passed() { return orvy_tb_calc_age_in_ms(&started_) >= limit_ms_; }
-
-private:
-    timespec started_{};
-    unsigned long limit_ms_;
-};
-
 int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
     libusb_device_handle *handle = usb_connection_for(printer);
@@ -66,7 +49,7 @@ int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long tim
         } else {
             pause_ms(polling_pause_ms(timeout_ms));
         }
-        if (deadline.passed()) break;
+        if (deadline.expired()) break;
     }
     return sent;
 }
@@ -99,7 +82,7 @@ int usb_read(intptr_t printer, unsigned char *data, int size, unsigned long time
         free_space = buffer_get_rx_free();
         debug_printf("Read count bytes = %d, free buffer size = %d, current buffer = %d \n",
                      received, free_space, held);
-        if (deadline.passed()) break;
+        if (deadline.expired()) break;
     }
     // Too little in time: what did arrive stays in the ring for the next read.
     if (buffer_get_rx_count() < size) return 0;
@@ -120,7 +103,7 @@ int usb_clear(intptr_t printer)
         debug_printf(" Clear read - ret = %d / %d \n", received, result);
         if (result == 0) break;
         pause_ms(kClearPauseMs);
-        if (deadline.passed()) break;
+        if (deadline.expired()) break;
     }
     buffer_reset_rx();
     return 1;

@@ -1,17 +1,15 @@
 #include "usb_open.h"
 
 #include <libusb.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <new>
 
 #include "Orvy_Api.h"
-#include "Orvy_Tb.h"
+#include "deadline.h"
 #include "diagnostics.h"
 #include "rx_ring.h"
 #include "usb_bus_path.h"
@@ -110,13 +108,12 @@ int learn_endpoints(const libusb_config_descriptor &config)
 // Another program may hold the interface for a moment: retry within the limit.
 bool claim_within_limit(libusb_device_handle *handle, int number)
 {
-    timespec started{};
-    orvy_tb_set_time_stamp(&started);
+    Deadline deadline(kClaimLimitMs);
     while (libusb_claim_interface(handle, number) != 0) {
         const int detached = libusb_detach_kernel_driver(handle, number);
         debug_printf(" DETACH error = %d \n", detached);
-        ::usleep(static_cast<useconds_t>(kClaimPauseMs * 1000));
-        if (orvy_tb_calc_age_in_ms(&started) >= kClaimLimitMs) return false;
+        pause_ms(kClaimPauseMs);
+        if (deadline.expired()) return false;
     }
     return true;
 }

@@ -1,7 +1,10 @@
-// A time limit measured as every waiting loop of the library measures it:
-// a toolbox time stamp taken at the start and its age in milliseconds.
+// Time limits and pauses of the library's waiting loops: a limit is measured
+// with a toolbox time stamp taken at the start and its age in milliseconds.
 #pragma once
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <ctime>
 
 #include "Orvy_Tb.h"
@@ -25,5 +28,11 @@ private:
     unsigned long limit_ms_;
     struct timespec start_ {};
 };
+
+// The polling pause of the waiting loops.
+inline void pause_ms(unsigned long ms)
+{
+    if (ms > 0) ::usleep(static_cast<useconds_t>(std::min<unsigned long>(ms, 1000000UL) * 1000UL));
+}
 
 }  // namespace orvy::api
