@@ -1,6 +1,7 @@
 #include "work_dir.h"
 
 #include <ftw.h>
+#include <sys/un.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -16,13 +17,23 @@ int remove_entry(const char *path, const struct stat *, int, struct FTW *)
     return 0;
 }
 
+// umockdev listens on one unix socket per emulated node, deep below our
+// directory; a socket path longer than sun_path cannot be bound. A $TMPDIR
+// too deep for that (a build tree in a long CI path) gives way to /tmp.
+std::string parent_directory()
+{
+    const char *tmp = getenv("TMPDIR");
+    const std::string wanted = (tmp && *tmp) ? tmp : "/tmp";
+    const std::size_t deepest_socket =
+        wanted.size() + sizeof "/orvy-sim.XXXXXX/umockdev.XXXXXX/ioctl/dev/bus/usb/001/011" - 1;
+    return deepest_socket < sizeof(sockaddr_un{}.sun_path) ? wanted : "/tmp";
+}
+
 }  // namespace
 
 std::unique_ptr<WorkDir> WorkDir::create(std::string &error)
 {
-    const char *tmp = getenv("TMPDIR");
-    std::string pattern = (tmp && *tmp) ? tmp : "/tmp";
-    pattern += "/orvy-sim.XXXXXX";
+    std::string pattern = parent_directory() + "/orvy-sim.XXXXXX";
     if (!mkdtemp(pattern.data())) {
         error = "cannot create a directory in " + pattern.substr(0, pattern.rfind('/')) + ": " +
                 std::strerror(errno);

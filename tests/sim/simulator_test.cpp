@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,21 @@ TEST(Simulator, PrinterClassFileIsRaw)
 {
     const RunResult r = client({}, kLp, {"w:0A7F031D6101", "r:40:400"});
     ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
+}
+
+// A build tree deep in the file system puts $TMPDIR past the length of a
+// unix socket path; the emulated devices must work all the same.
+TEST(Simulator, WorksBelowADeepTemporaryDirectory)
+{
+    const char *base = std::getenv("TMPDIR");
+    std::string deep = std::string(base ? base : "/tmp") + "/deep";
+    while (deep.size() < 120) deep += "/level";
+    ASSERT_EQ(std::system(("mkdir -p '" + deep + "'").c_str()), 0);
+    ::setenv("TMPDIR", deep.c_str(), 1);
+    const RunResult r = client({}, kUsb, {"w:1D6101", "r:18"});
+    std::system(("rm -rf '" + std::string(base ? base : "/tmp") + "/deep'").c_str());
+    EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
 }
 
