@@ -9,12 +9,13 @@ endif()
 # so warnings in third-party headers never fail our build.
 set(CMAKE_NO_SYSTEM_FROM_IMPORTED OFF)
 
-# orvy_shared_library(<target> MAP <version-script> SOURCES ...)
+# orvy_shared_library(<target> MAP <version-script> OUTPUT_NAME <name> HEADER <public-header>)
 #   A C-interface shared library whose only exports are those named in its
 #   linker version script. Hidden visibility alone would still leak libstdc++
 #   template instantiations, so the script is what defines the ABI.
+#   Installs the library with its soname link chain and its public header.
 function(orvy_shared_library target)
-  cmake_parse_arguments(ARG "" "MAP;OUTPUT_NAME" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAP;OUTPUT_NAME;HEADER" "" ${ARGN})
   set_target_properties(${target} PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}
@@ -24,4 +25,11 @@ function(orvy_shared_library target)
     "LINKER:--version-script=${ARG_MAP}"
     "LINKER:--no-undefined"
     "LINKER:--as-needed")
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  set_target_properties(${target} PROPERTIES PUBLIC_HEADER ${ARG_HEADER})
+  install(TARGETS ${target} EXPORT OrvyTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 endfunction()
