@@ -85,8 +85,7 @@ int orvy_api_printer_write(intptr_t printer, unsigned char *data, int size,
     return transport->write(printer, data, size, timeout_ms);
 }
 
-int orvy_api_printer_read(intptr_t printer, unsigned char *data, int size,
-                          unsigned long timeout_ms)
+int orvy_api_printer_read(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
     const auto *transport = transport_for_mode(communication);
     if (printer < 0 || data == nullptr || size <= 0 || transport == nullptr) return 0;

@@ -49,8 +49,8 @@ intptr_t file_open(const char *port)
     UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL));
     if (!fd) return -1;
     if (::strcasestr(port, "ttyS") != nullptr) {
-        (void)orvy_api_printer_set_serial(fd.get(), kSerialBaudRate, kSerialDataBits,
-                                          kSerialParity, kSerialStopBits);
+        (void)orvy_api_printer_set_serial(fd.get(), kSerialBaudRate, kSerialDataBits, kSerialParity,
+                                          kSerialStopBits);
     }
     // A descriptor that stays blocking would break every time-out: not usable.
     if (!set_non_blocking(fd.get())) return -1;
@@ -61,13 +61,16 @@ intptr_t file_open(const char *port)
 // (would block, end of file, an error) means nothing moved.
 using TransferStep = ssize_t (*)(int fd, unsigned char *data, std::size_t size);
 
-ssize_t write_step(int fd, unsigned char *data, std::size_t size) { return ::write(fd, data, size); }
+ssize_t write_step(int fd, unsigned char *data, std::size_t size)
+{
+    return ::write(fd, data, size);
+}
 ssize_t read_step(int fd, unsigned char *data, std::size_t size) { return ::read(fd, data, size); }
 
 // The loop that write and read share: transfer until `size` bytes have moved
 // or timeout_ms has passed, whatever the transfers report on the way.
-int transfer_within(int fd, unsigned char *data, int size, unsigned long timeout_ms,
-                    short events, TransferStep step)
+int transfer_within(int fd, unsigned char *data, int size, unsigned long timeout_ms, short events,
+                    TransferStep step)
 {
     Deadline deadline(timeout_ms);
     const unsigned long pause = polling_pause_ms(timeout_ms);

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "Orvy_Api.h"
-#include "diagnostics.h"
 #include "deadline.h"
+#include "diagnostics.h"
 #include "rx_ring.h"
 #include "transport.h"
 #include "usb_connection.h"

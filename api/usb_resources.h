@@ -60,15 +60,12 @@ using ConfigDescriptor = std::unique_ptr<libusb_config_descriptor, ConfigDescrip
 class ClaimedInterface {
 public:
     ClaimedInterface() = default;
-    ClaimedInterface(libusb_device_handle *handle, int number) : handle_(handle), number_(number)
-    {
-    }
+    ClaimedInterface(libusb_device_handle *handle, int number) : handle_(handle), number_(number) {}
     ClaimedInterface(const ClaimedInterface &) = delete;
     ClaimedInterface &operator=(const ClaimedInterface &) = delete;
     ClaimedInterface(ClaimedInterface &&other) noexcept
         : handle_(std::exchange(other.handle_, nullptr)), number_(other.number_)
-    {
-    }
+    {}
     ClaimedInterface &operator=(ClaimedInterface &&other) noexcept
     {
         if (this != &other) {

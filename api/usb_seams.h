@@ -17,8 +17,7 @@ extern void (*exit_session)(libusb_context *context);
 extern int (*open_device)(libusb_device *device, libusb_device_handle **handle);
 // libusb_get_active_config_descriptor; its result is released with
 // libusb_free_config_descriptor.
-extern int (*read_active_config)(libusb_device *device,
-                                           libusb_config_descriptor **config);
+extern int (*read_active_config)(libusb_device *device, libusb_config_descriptor **config);
 // libusb_bulk_transfer (write, read and clear).
 extern int (*bulk_transfer)(libusb_device_handle *handle, unsigned char endpoint,
                             unsigned char *data, int length, int *transferred,

@@ -92,8 +92,14 @@ void BM_IdleReadOverrun(benchmark::State &state)
     }
     report(state, "overrun_ms", std::move(overruns));
 }
-BENCHMARK(BM_IdleReadOverrun)->Arg(10)->Arg(50)->Arg(100)->Arg(1000)->Iterations(50)
-    ->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleReadOverrun)
+    ->Arg(10)
+    ->Arg(50)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Iterations(50)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // A byte sent on the master 2 ms into a read with a 1000 ms time-out; the
 // counters are microseconds from the send to the read's return.
@@ -145,7 +151,9 @@ void BM_ArrivalToReturnPlainRead(benchmark::State &state)
     unsigned char byte = 0;
     measure_arrival(state, pty, [&] { return static_cast<int>(::read(pty.slave(), &byte, 1)); });
 }
-BENCHMARK(BM_ArrivalToReturnPlainRead)->Iterations(1000)->UseManualTime()
+BENCHMARK(BM_ArrivalToReturnPlainRead)
+    ->Iterations(1000)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Orvy_Api.h"
+#include "run_selected.h"
 #include "under_simulator.h"
 
 namespace {
@@ -115,10 +116,11 @@ int main(int argc, char **argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     printer = orvy_api_printer_open(kPort);
     if (printer < 0) {
-        std::fprintf(stderr, "api_usb_bench: open %s gave %ld\n", kPort, static_cast<long>(printer));
+        std::fprintf(stderr, "api_usb_bench: open %s gave %ld\n", kPort,
+                     static_cast<long>(printer));
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    orvy::bench::run_selected_benchmarks();
     benchmark::Shutdown();
     orvy_api_printer_close(printer);
     return 0;

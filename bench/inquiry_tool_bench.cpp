@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "run_selected.h"
 #include "under_simulator.h"
 
 extern char **environ;
@@ -75,7 +76,8 @@ ToolRun run_tool(const char *port)
         int status = 0;
         rusage usage{};
         const bool waited = ::wait4(pid, &status, 0, &usage) == pid;
-        run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        run.wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         run.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
         std::string out;
         std::array<char, 4096> chunk{};
@@ -124,7 +126,7 @@ int main(int argc, char **argv)
     if (!orvy::bench::inside_simulator("inquiry_tool_bench", kChildMark, argc, argv)) return 125;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    orvy::bench::run_selected_benchmarks();
     benchmark::Shutdown();
     return 0;
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "run_selected.h"
+
 namespace {
 
 constexpr std::size_t kInputSize = 16u << 20;
@@ -49,8 +51,7 @@ Bytes coded_text(std::size_t n)
         text += '[';
         for (int pair = 0; pair < 16; ++pair) {
             const unsigned r = rng();
-            if (pair != 0)
-                text += ' ';
+            if (pair != 0) text += ' ';
             text += digits[(r & 0x0F) | (r & 0x100 ? 0x10 : 0)];
             text += digits[((r >> 4) & 0x0F) | (r & 0x200 ? 0x10 : 0)];
         }
@@ -76,7 +77,8 @@ void BM_CodedToRaw(benchmark::State &state)
 {
     Bytes input = coded_input();
     for (auto _ : state) {
-        const intptr_t cmd = orvy_tb_cmd_init_coded(input.data(), static_cast<unsigned int>(input.size()));
+        const intptr_t cmd =
+            orvy_tb_cmd_init_coded(input.data(), static_cast<unsigned int>(input.size()));
         if (cmd == 0) {
             state.SkipWithError("orvy_tb_cmd_init_coded failed");
             break;
@@ -88,7 +90,8 @@ void BM_CodedToRaw(benchmark::State &state)
         state.counters["raw_bytes"] = n;
         orvy_tb_cmd_exit(cmd);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(input.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(input.size()));
 }
 BENCHMARK(BM_CodedToRaw)->Unit(benchmark::kMillisecond);
 
@@ -96,7 +99,8 @@ void BM_RawToCoded(benchmark::State &state)
 {
     Bytes input = raw_input();
     for (auto _ : state) {
-        const intptr_t cmd = orvy_tb_cmd_init_raw(input.data(), static_cast<unsigned int>(input.size()));
+        const intptr_t cmd =
+            orvy_tb_cmd_init_raw(input.data(), static_cast<unsigned int>(input.size()));
         if (cmd == 0) {
             state.SkipWithError("orvy_tb_cmd_init_raw failed");
             break;
@@ -106,20 +110,20 @@ void BM_RawToCoded(benchmark::State &state)
         benchmark::DoNotOptimize(coded);
         orvy_tb_cmd_exit(cmd);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(input.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(input.size()));
 }
 BENCHMARK(BM_RawToCoded)->Unit(benchmark::kMillisecond);
 
 bool write_file(const std::string &path, const Bytes &bytes)
 {
     std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
+    if (file == nullptr) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && written;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -127,7 +131,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], kWriteInputs, sizeof kWriteInputs - 1) == 0) {
             const std::string dir = argv[i] + sizeof kWriteInputs - 1;
-            if (!write_file(dir + "/coded.txt", coded_input()) || !write_file(dir + "/raw.bin", raw_input())) {
+            if (!write_file(dir + "/coded.txt", coded_input()) ||
+                !write_file(dir + "/raw.bin", raw_input())) {
                 std::fprintf(stderr, "! cannot write the inputs to %s\n", dir.c_str());
                 return 1;
             }
@@ -135,9 +140,8 @@ int main(int argc, char **argv)
         }
     }
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    orvy::bench::run_selected_benchmarks();
     benchmark::Shutdown();
     return 0;
 }

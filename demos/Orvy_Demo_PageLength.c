@@ -28,15 +28,9 @@ static int parse_int(const char *text)
     return (int)value;
 }
 
-static void read_arguments(char **argv)
-{
-    page_length = parse_int(argv[2]);
-}
+static void read_arguments(char **argv) { page_length = parse_int(argv[2]); }
 
-static void print_parameters(void)
-{
-    printf("--- Page length \t= %.1lf mm\n", page_length / 10.0);
-}
+static void print_parameters(void) { printf("--- Page length \t= %.1lf mm\n", page_length / 10.0); }
 
 static int send_commands(intptr_t printer)
 {

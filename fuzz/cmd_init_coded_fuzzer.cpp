@@ -23,10 +23,7 @@ void require(bool condition, const char *what)
     }
 }
 
-bool is_upper_hex(unsigned char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
+bool is_upper_hex(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 // "[XX XX ...]" and a zero byte, nothing else.
 bool is_canonical(const unsigned char *coded, unsigned int n_coded, unsigned int n_raw)
@@ -44,7 +41,8 @@ bool is_canonical(const unsigned char *coded, unsigned int n_coded, unsigned int
 
 std::vector<unsigned char> raw_of_text(std::vector<unsigned char> text)
 {
-    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    const intptr_t cmd =
+        orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
     require(cmd != 0, "a record from the text");
     unsigned char *raw = nullptr;
     unsigned int n = 0;
@@ -54,12 +52,11 @@ std::vector<unsigned char> raw_of_text(std::vector<unsigned char> text)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0 || size > 1U << 20)
-        return 0;
+    if (size == 0 || size > 1U << 20) return 0;
     // The constructor takes a non-const pointer; the fuzzer's buffer is not ours.
     std::vector<unsigned char> text(data, data + size);
     const auto n = static_cast<unsigned int>(size);

@@ -35,29 +35,23 @@ void advise_huge_pages(void *block, std::size_t size) noexcept
     const auto start = reinterpret_cast<std::uintptr_t>(block);
     const std::uintptr_t first = (start + kHugePage - 1) & ~std::uintptr_t{kHugePage - 1};
     const std::uintptr_t last = (start + size) & ~std::uintptr_t{kHugePage - 1};
-    if (first < last)
-        (void)madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+    if (first < last) (void)madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 }
-} // namespace
+}  // namespace
 
 void *allocate(std::size_t size) noexcept
 {
-    if (armed_failure_due())
-        return nullptr;
+    if (armed_failure_due()) return nullptr;
     void *block = std::malloc(size);
-    if (block != nullptr && size >= kHugePageWorthwhile)
-        advise_huge_pages(block, size);
+    if (block != nullptr && size >= kHugePageWorthwhile) advise_huge_pages(block, size);
     return block;
 }
 
-void release(void *block) noexcept
-{
-    std::free(block);
-}
+void release(void *block) noexcept { std::free(block); }
 
 void test::fail_allocation_number(unsigned count) noexcept
 {
     g_allocations_until_failure.store(count, std::memory_order_relaxed);
 }
 
-} // namespace orvy::tb
+}  // namespace orvy::tb

@@ -17,8 +17,8 @@ void release(void *block) noexcept;
 namespace test {
 // The count-th allocation from now on fails (1 = the next one); 0 disarms.
 void fail_allocation_number(unsigned count) noexcept;
-} // namespace test
+}  // namespace test
 
-} // namespace orvy::tb
+}  // namespace orvy::tb
 
 #endif

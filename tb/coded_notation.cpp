@@ -60,11 +60,11 @@ private:
 
 // The walk's state; names follow the record's field convention.
 struct ParseState {
-    bool fAscii = false;     // inside a quoted run
-    bool fBackslash = false; // an escape is pending
-    bool fHex = false;       // hex mode
-    unsigned char bHex = 0;  // the byte being assembled in hex mode
-    unsigned nHex = 0;       // its digits seen so far, 0 or 1
+    bool fAscii = false;      // inside a quoted run
+    bool fBackslash = false;  // an escape is pending
+    bool fHex = false;        // hex mode
+    unsigned char bHex = 0;   // the byte being assembled in hex mode
+    unsigned nHex = 0;        // its digits seen so far, 0 or 1
 
     void enter_hex() noexcept
     {
@@ -84,8 +84,7 @@ class Parser {
 public:
     Parser(const unsigned char *text, std::size_t n, unsigned char *raw) noexcept
         : text_(text), n_(n), raw_(raw)
-    {
-    }
+    {}
 
     std::size_t run() noexcept
     {
@@ -96,14 +95,13 @@ public:
             }
             if (s_.fHex && !s_.fBackslash) {
                 consume_hex_digits();
-                if (i_ == n_)
-                    break;
+                if (i_ == n_) break;
             }
             const unsigned char c = text_[i_];
             if (c == kSlash && i_ + 1 < n_ && text_[i_ + 1] == kSlash)
-                break; // a comment, even in hex mode or after a backslash
+                break;  // a comment, even in hex mode or after a backslash
             if (c == kBlank || c == kTab) {
-                ++i_; // a pending escape or half byte survives
+                ++i_;  // a pending escape or half byte survives
                 continue;
             }
             if (s_.fBackslash) {
@@ -112,13 +110,13 @@ public:
             } else if (c == kBackslash) {
                 s_.fBackslash = true;
             } else if (c == kQuote) {
-                s_.fAscii = true; // hex mode and a half byte resume after it
+                s_.fAscii = true;  // hex mode and a half byte resume after it
             } else if (s_.fHex) {
                 const std::uint16_t value = classes_.digit(c);
                 if (value != kNoDigit)
                     add_digit(value);
                 else
-                    s_.leave_hex(); // a half byte is lost, the byte dropped
+                    s_.leave_hex();  // a half byte is lost, the byte dropped
             } else if (c == kOpenBracket) {
                 s_.enter_hex();
             } else if (classes_.printable(c)) {
@@ -136,7 +134,8 @@ private:
     {
         const auto *start = text_ + i_;
         const auto *quote = static_cast<const unsigned char *>(std::memchr(start, kQuote, n_ - i_));
-        const std::size_t length = quote != nullptr ? static_cast<std::size_t>(quote - start) : n_ - i_;
+        const std::size_t length =
+            quote != nullptr ? static_cast<std::size_t>(quote - start) : n_ - i_;
         std::memcpy(raw_ + o_, start, length);
         o_ += length;
         i_ += length;
@@ -150,31 +149,15 @@ private:
     {
         switch (c) {
         case 'A':
-        case 'a':
-            s_.leave_hex();
-            break;
+        case 'a': s_.leave_hex(); break;
         case 'X':
-        case 'x':
-            s_.enter_hex();
-            break;
-        case 'b':
-            raw_[o_++] = 0x08;
-            break;
-        case 'f':
-            raw_[o_++] = 0x0C;
-            break;
-        case 'n':
-            raw_[o_++] = 0x0A;
-            break;
-        case 'r':
-            raw_[o_++] = 0x0D;
-            break;
-        case 't':
-            raw_[o_++] = 0x09;
-            break;
-        default:
-            raw_[o_++] = c;
-            break;
+        case 'x': s_.enter_hex(); break;
+        case 'b': raw_[o_++] = 0x08; break;
+        case 'f': raw_[o_++] = 0x0C; break;
+        case 'n': raw_[o_++] = 0x0A; break;
+        case 'r': raw_[o_++] = 0x0D; break;
+        case 't': raw_[o_++] = 0x09; break;
+        default: raw_[o_++] = c; break;
         }
     }
 
@@ -185,10 +168,8 @@ private:
     void consume_hex_digits() noexcept
     {
         for (;;) {
-            if (s_.nHex == 0)
-                consume_whole_pairs();
-            if (i_ == n_)
-                return;
+            if (s_.nHex == 0) consume_whole_pairs();
+            if (i_ == n_) return;
             const unsigned char c = text_[i_];
             const std::uint16_t value = classes_.plain_digit(c);
             if (value != kNoDigit)
@@ -205,12 +186,10 @@ private:
         while (i_ + 1 < n_) {
             const std::uint16_t high = classes_.plain_digit(text_[i_]);
             const std::uint16_t low = classes_.plain_digit(text_[i_ + 1]);
-            if ((high | low) >= kNoDigit)
-                return;
+            if ((high | low) >= kNoDigit) return;
             raw_[o_++] = static_cast<unsigned char>((high << 4) + low);
             i_ += 2;
-            if (i_ < n_ && (text_[i_] == kBlank || text_[i_] == kTab))
-                ++i_;
+            if (i_ < n_ && (text_[i_] == kBlank || text_[i_] == kTab)) ++i_;
         }
     }
 
@@ -241,8 +220,7 @@ constexpr std::array<std::array<char, 2>, 256> make_hex_pairs()
 {
     constexpr char digits[] = "0123456789ABCDEF";
     std::array<std::array<char, 2>, 256> pairs{};
-    for (std::size_t b = 0; b < 256; ++b)
-        pairs[b] = {digits[b >> 4], digits[b & 0x0F]};
+    for (std::size_t b = 0; b < 256; ++b) pairs[b] = {digits[b >> 4], digits[b & 0x0F]};
     return pairs;
 }
 constexpr auto kHexPairs = make_hex_pairs();
@@ -253,12 +231,15 @@ constexpr std::array<std::uint64_t, 256> make_blank_hex_words()
 {
     std::array<std::uint64_t, 256> words{};
     for (std::size_t b = 0; b < 256; ++b) {
-        const auto text = std::array<unsigned char, 3>{
-            ' ', static_cast<unsigned char>(kHexPairs[b][0]), static_cast<unsigned char>(kHexPairs[b][1])};
+        const auto text =
+            std::array<unsigned char, 3>{' ', static_cast<unsigned char>(kHexPairs[b][0]),
+                                         static_cast<unsigned char>(kHexPairs[b][1])};
         if constexpr (std::endian::native == std::endian::little)
-            words[b] = std::uint64_t{text[0]} | std::uint64_t{text[1]} << 8 | std::uint64_t{text[2]} << 16;
+            words[b] =
+                std::uint64_t{text[0]} | std::uint64_t{text[1]} << 8 | std::uint64_t{text[2]} << 16;
         else
-            words[b] = std::uint64_t{text[0]} << 56 | std::uint64_t{text[1]} << 48 | std::uint64_t{text[2]} << 40;
+            words[b] = std::uint64_t{text[0]} << 56 | std::uint64_t{text[1]} << 48 |
+                       std::uint64_t{text[2]} << 40;
     }
     return words;
 }
@@ -273,7 +254,7 @@ inline std::uint64_t two_blank_hex(unsigned char first, unsigned char second) no
         return kBlankHexWords[first] | kBlankHexWords[second] >> 24;
 }
 
-} // namespace
+}  // namespace
 
 std::size_t parse_coded_notation(const unsigned char *text, std::size_t n,
                                  unsigned char *raw) noexcept
@@ -307,4 +288,4 @@ std::size_t write_canonical_coded(const unsigned char *raw, std::size_t n,
     return static_cast<std::size_t>(out - coded);
 }
 
-} // namespace orvy::tb
+}  // namespace orvy::tb

@@ -28,29 +28,25 @@ unsigned long header_of(void *payload) noexcept
 // none when the heap refuses or header plus size cannot be represented.
 unsigned char *new_block(unsigned long size) noexcept
 {
-    if (size > std::numeric_limits<std::size_t>::max() - kHeaderWidth)
-        return nullptr;
+    if (size > std::numeric_limits<std::size_t>::max() - kHeaderWidth) return nullptr;
     auto *start = static_cast<unsigned char *>(orvy::tb::allocate(kHeaderWidth + size));
-    if (start == nullptr)
-        return nullptr;
+    if (start == nullptr) return nullptr;
     std::memcpy(start, &size, kHeaderWidth);
     return start + kHeaderWidth;
 }
 
-} // namespace
+}  // namespace
 
 void *orvy_tb_alloc_mem(unsigned long size)
 {
     unsigned char *payload = new_block(size);
-    if (payload != nullptr)
-        std::memset(payload, 0, size);
+    if (payload != nullptr) std::memset(payload, 0, size);
     return payload;
 }
 
 void orvy_tb_free(void *my_mem)
 {
-    if (my_mem != nullptr)
-        orvy::tb::release(block_start(my_mem));
+    if (my_mem != nullptr) orvy::tb::release(block_start(my_mem));
 }
 
 void *orvy_tb_alloc_mem_cat(void *mem, void *data, unsigned long size)
@@ -60,8 +56,7 @@ void *orvy_tb_alloc_mem_cat(void *mem, void *data, unsigned long size)
     if (size <= std::numeric_limits<unsigned long>::max() - size_old)
         mem_new = new_block(size_old + size);
     if (mem_new != nullptr) {
-        if (size_old != 0)
-            std::memcpy(mem_new, mem, size_old);
+        if (size_old != 0) std::memcpy(mem_new, mem, size_old);
         // Bytes counted but not given are cleared rather than left to chance.
         if (data != nullptr)
             std::memcpy(mem_new + size_old, data, size);
@@ -73,7 +68,4 @@ void *orvy_tb_alloc_mem_cat(void *mem, void *data, unsigned long size)
     return mem_new;
 }
 
-unsigned long orvy_tb_alloc_mem_size(void *mem)
-{
-    return mem != nullptr ? header_of(mem) : 0;
-}
+unsigned long orvy_tb_alloc_mem_size(void *mem) { return mem != nullptr ? header_of(mem) : 0; }

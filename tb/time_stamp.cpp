@@ -11,8 +11,7 @@ constexpr long kNanosecondsPerMillisecond = 1000000L;
 template <typename T>
 T wrapping_difference(T later, T earlier)
 {
-    return static_cast<T>(static_cast<unsigned long>(later) -
-                          static_cast<unsigned long>(earlier));
+    return static_cast<T>(static_cast<unsigned long>(later) - static_cast<unsigned long>(earlier));
 }
 
 template <typename T>
@@ -21,12 +20,11 @@ T wrapping_sum(T a, T b)
     return static_cast<T>(static_cast<unsigned long>(a) + static_cast<unsigned long>(b));
 }
 
-} // namespace
+}  // namespace
 
 void orvy_tb_set_time_stamp(struct timespec *ts_start)
 {
-    if (ts_start == nullptr)
-        return;
+    if (ts_start == nullptr) return;
     // A failed read is not reported; the stamp then keeps what it held.
     (void)clock_gettime(CLOCK_REALTIME, ts_start);
 }
@@ -48,8 +46,7 @@ unsigned long orvy_tb_calc_age_in_ms(struct timespec *ts_start)
 
 void orvy_tb_convert_ts_to_ms(struct timespec *ts, unsigned long *ms)
 {
-    if (ts == nullptr || ms == nullptr)
-        return;
+    if (ts == nullptr || ms == nullptr) return;
     // unsigned long on purpose: a span too wide for it wraps, well defined.
     *ms = static_cast<unsigned long>(ts->tv_sec) * kMillisecondsPerSecond +
           static_cast<unsigned long>(ts->tv_nsec / kNanosecondsPerMillisecond);
@@ -57,15 +54,13 @@ void orvy_tb_convert_ts_to_ms(struct timespec *ts, unsigned long *ms)
 
 void orvy_tb_get_delta_ts(struct timespec *ts1, struct timespec *ts2, struct timespec *delta)
 {
-    if (ts1 == nullptr || ts2 == nullptr || delta == nullptr)
-        return;
+    if (ts1 == nullptr || ts2 == nullptr || delta == nullptr) return;
 
     // Both inputs are read before delta is written, so delta may alias either.
     const struct timespec first = *ts1;
     const struct timespec second = *ts2;
-    const bool second_is_earlier =
-        second.tv_sec < first.tv_sec ||
-        (second.tv_sec == first.tv_sec && second.tv_nsec < first.tv_nsec);
+    const bool second_is_earlier = second.tv_sec < first.tv_sec || (second.tv_sec == first.tv_sec &&
+                                                                    second.tv_nsec < first.tv_nsec);
     const struct timespec &earlier = second_is_earlier ? second : first;
     const struct timespec &later = second_is_earlier ? first : second;
 

@@ -12,10 +12,10 @@
 namespace orvy::sim {
 
 struct AnswerShape {
-    std::optional<std::uint8_t> esc;     // header byte 0
-    std::optional<std::uint8_t> marker;  // header byte 1
-    std::optional<std::uint8_t> type;    // header byte 2
-    std::optional<std::uint8_t> size;    // header byte 3 (the record keeps its length)
+    std::optional<std::uint8_t> esc;          // header byte 0
+    std::optional<std::uint8_t> marker;       // header byte 1
+    std::optional<std::uint8_t> type;         // header byte 2
+    std::optional<std::uint8_t> size;         // header byte 3 (the record keeps its length)
     std::optional<std::size_t> short_length;  // only the first N bytes of header + record
     std::size_t garbage = 0;                  // 0xEE bytes before the header
 };

@@ -109,10 +109,10 @@ private:
         // speed up to 512; allow odd sizes too, they are what tests look for.
         valued_["--in-packet-size"] = number(o_.usb.in_packet_size, 1, 1024);
         valued_["--kernel-driver"] = [this](const std::string &v) {
-            static const std::map<std::string, KernelDriver> modes{
-                {"none", KernelDriver::None},
-                {"detachable", KernelDriver::Detachable},
-                {"stuck", KernelDriver::Stuck}};
+            static const std::map<std::string, KernelDriver> modes{{"none", KernelDriver::None},
+                                                                   {"detachable",
+                                                                    KernelDriver::Detachable},
+                                                                   {"stuck", KernelDriver::Stuck}};
             auto mode = modes.find(v);
             if (mode == modes.end()) return false;
             o_.kernel_driver = mode->second;

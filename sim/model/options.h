@@ -16,7 +16,7 @@ enum class KernelDriver { None, Detachable, Stuck };
 struct UsbShape {
     std::uint16_t vendor_id = ORVY_USB_VENDOR_ID;
     std::uint16_t product_id = 1;
-    unsigned endpoints = 2;      // per alternate setting: IN, or IN and OUT
+    unsigned endpoints = 2;  // per alternate setting: IN, or IN and OUT
     unsigned alt_settings = 1;
     unsigned in_packet_size = 64;
     unsigned out_packet_size = 64;

@@ -55,7 +55,7 @@ Bytes status_record(const PrinterCounters &c)
     w.u8(4, c.print_job_id);
     w.u16(5, static_cast<std::uint16_t>(c.head_temperature_c));
     w.u16(7, c.board_voltage_tv);
-    w.u8(9, 0x01);    // ready
+    w.u8(9, 0x01);      // ready
     w.u16(10, 0x0000);  // no error
     return w.take();
 }
@@ -81,8 +81,8 @@ Bytes sensor_record(const PrinterCounters &c)
 {
     RecordWriter w(35);
     w.u8(0, 1);
-    w.raw(1, {0x7A, 0x80, 0x33, 0x0F, 0xC4, 0x00, 0x12, 0x9E,
-              0x41, 0x41, 0x00, 0xFF, 0x27, 0x08, 0x90, 0x5C});
+    w.raw(1, {0x7A, 0x80, 0x33, 0x0F, 0xC4, 0x00, 0x12, 0x9E, 0x41, 0x41, 0x00, 0xFF, 0x27, 0x08,
+              0x90, 0x5C});
     w.u16(17, 0x0155);
     w.u16(19, static_cast<std::uint16_t>(c.head_temperature_c));
     w.u16(21, c.board_voltage_tv);
@@ -97,9 +97,9 @@ Bytes flash_record()
     RecordWriter w(163);
     w.u8(0, 1);
     // Slot 1 is exactly as wide as its 21 bytes (no zero), slot 3 is empty.
-    const std::array<std::string_view, 6> entries{
-        "BOOT 1.02 2025-11-04", "APPL 1.7.3 2026-02-27", "FONT LATIN-1 V4", "",
-        "LOGO KIOSK-A", "CONF PL1255"};
+    const std::array<std::string_view, 6> entries{"BOOT 1.02 2025-11-04", "APPL 1.7.3 2026-02-27",
+                                                  "FONT LATIN-1 V4",      "",
+                                                  "LOGO KIOSK-A",         "CONF PL1255"};
     const std::array<std::uint32_t, 6> checksums{0x4C2A, 0xE1D7, 0x9B03, 0x0000, 0x71F0, 0xA55A};
     const std::array<std::uint8_t, 6> states{0x01, 0x01, 0x01, 0x00, 0x01, 0x01};
     for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -21,12 +21,12 @@ const InquiryKind *find_inquiry(std::uint8_t mask);
 // been in service for a while; commands of this run add to it.
 struct PrinterCounters {
     std::uint8_t print_job_id = 0;
-    std::int16_t head_temperature_c = -7;     // an unheated kiosk in winter
-    std::uint16_t board_voltage_tv = 241;     // tenths of a volt
+    std::int16_t head_temperature_c = -7;  // an unheated kiosk in winter
+    std::uint16_t board_voltage_tv = 241;  // tenths of a volt
     std::uint32_t processed_pages = 1523;
     std::uint32_t ejected_pages = 1519;
-    std::uint32_t time_powered_s = 3456789012u;        // beyond INT32_MAX on purpose
-    std::uint32_t distance_stepped_mm = 4012345678u;   // likewise
+    std::uint32_t time_powered_s = 3456789012u;       // beyond INT32_MAX on purpose
+    std::uint32_t distance_stepped_mm = 4012345678u;  // likewise
     std::uint32_t distance_burned_mm = 2749321;
     std::uint32_t paper_transported_mm = 3104432;
     std::uint32_t system_starts = 412;

@@ -11,7 +11,7 @@ namespace orvy::sim {
 struct SerialSettings {
     unsigned long speed = 0;  // bits per second, 0 when the code is not a known speed
     unsigned data_bits = 8;
-    char parity = 'n';        // 'n', 'e' or 'o'
+    char parity = 'n';  // 'n', 'e' or 'o'
     unsigned stop_bits = 1;
     bool rtscts = false;
     unsigned vmin = 0;

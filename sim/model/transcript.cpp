@@ -16,7 +16,8 @@ bool Transcript::open(const std::string &path)
     return file_ != nullptr;
 }
 
-void Transcript::data(const char *port, bool to_printer, const std::uint8_t *bytes, std::size_t size)
+void Transcript::data(const char *port, bool to_printer, const std::uint8_t *bytes,
+                      std::size_t size)
 {
     if (size == 0) return;
     line(std::string(port) + (to_printer ? " > " : " < ") + hex_line(bytes, size));

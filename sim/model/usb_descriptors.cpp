@@ -27,11 +27,11 @@ constexpr std::uint8_t kStringSerial = 3;
 Bytes device_descriptor(const UsbShape &shape)
 {
     Bytes d{18, 0x01};
-    put16(d, 0x0200);        // USB 2.0
+    put16(d, 0x0200);                           // USB 2.0
     d.insert(d.end(), {0x00, 0x00, 0x00, 64});  // class per interface; EP0 packets of 64
     put16(d, shape.vendor_id);
     put16(d, shape.product_id);
-    put16(d, 0x0173);        // device release = firmware 1.7.3
+    put16(d, 0x0173);  // device release = firmware 1.7.3
     d.insert(d.end(), {kStringManufacturer, kStringProduct, kStringSerial, 1});
     return d;
 }
@@ -62,7 +62,8 @@ Bytes string_descriptor(std::string_view ascii)
 SetupPacket setup_packet_of(const std::uint8_t b[8])
 {
     return {b[0], b[1], static_cast<std::uint16_t>(b[2] | b[3] << 8),
-            static_cast<std::uint16_t>(b[4] | b[5] << 8), static_cast<std::uint16_t>(b[6] | b[7] << 8)};
+            static_cast<std::uint16_t>(b[4] | b[5] << 8),
+            static_cast<std::uint16_t>(b[6] | b[7] << 8)};
 }
 
 std::optional<Bytes> answer_control_request(const SetupPacket &setup, const UsbShape &shape)
@@ -79,10 +80,14 @@ std::optional<Bytes> answer_control_request(const SetupPacket &setup, const UsbS
             if (index == 0) data = configuration_descriptor(shape);
             break;
         case 0x03:
-            if (index == 0) data = Bytes{4, 0x03, 0x09, 0x04};  // English (US)
-            else if (index == kStringManufacturer) data = string_descriptor(kManufacturer);
-            else if (index == kStringProduct) data = string_descriptor(kProductName);
-            else if (index == kStringSerial) data = string_descriptor(kSerialNumber);
+            if (index == 0)
+                data = Bytes{4, 0x03, 0x09, 0x04};  // English (US)
+            else if (index == kStringManufacturer)
+                data = string_descriptor(kManufacturer);
+            else if (index == kStringProduct)
+                data = string_descriptor(kProductName);
+            else if (index == kStringSerial)
+                data = string_descriptor(kSerialNumber);
             break;
         }
     } else if ((setup.request_type & 0x9F) == 0x80 && setup.request == kGetStatus) {

@@ -6,8 +6,7 @@ namespace orvy::sim {
 
 DeliveryQueue::DeliveryQueue(std::mutex &mutex, GMainContext *context, Deliver deliver)
     : mutex_(mutex), context_(context), deliver_(std::move(deliver))
-{
-}
+{}
 
 DeliveryQueue::~DeliveryQueue() { disarm(); }
 

@@ -55,12 +55,12 @@ std::string reexec_under_preload(char **argv)
     bool use_soname = true;
     const std::string path = preload_path(use_soname);
     if (access(path.c_str(), R_OK) != 0)
-        return "umockdev's preload library " + path +
-               " is missing (install the umockdev package)";
+        return "umockdev's preload library " + path + " is missing (install the umockdev package)";
     if (getenv(kReexecMarker)) return "umockdev's preload library " + path + " did not load";
 
     std::string preload = use_soname ? kPreloadName : path;
-    if (const char *current = getenv("LD_PRELOAD"); current && *current) preload += std::string(":") + current;
+    if (const char *current = getenv("LD_PRELOAD"); current && *current)
+        preload += std::string(":") + current;
     setenv("LD_PRELOAD", preload.c_str(), 1);
     setenv("ASAN_OPTIONS", asan_options_for_preload(getenv("ASAN_OPTIONS")).c_str(), 1);
     setenv(kReexecMarker, "1", 1);

@@ -7,8 +7,7 @@ namespace orvy::sim {
 PrinterLink::PrinterLink(SharedPrinter &shared, const char *port, DeliveryQueue::Deliver deliver)
     : shared_(shared), port_(port), deliver_(deliver),
       queue_(shared.mutex, shared.context, std::move(deliver))
-{
-}
+{}
 
 void PrinterLink::host_sent(const std::uint8_t *data, std::size_t size)
 {

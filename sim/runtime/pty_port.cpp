@@ -21,8 +21,7 @@ constexpr guint kSettingsPollMs = 10;
 PtyPort::PtyPort(SharedPrinter &shared, const char *port, int master_fd, bool serial)
     : shared_(shared), link_(shared, port, [this](Bytes bytes) { deliver(std::move(bytes)); }),
       master_(master_fd), serial_(serial)
-{
-}
+{}
 
 PtyPort::~PtyPort()
 {
@@ -41,7 +40,8 @@ bool PtyPort::start(std::string &error)
     }
     // The raw system call: through open() the preload library would tie the
     // descriptor to an ioctl socket of its own, which the child would inherit.
-    slave_ = static_cast<int>(syscall(SYS_openat, AT_FDCWD, name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    slave_ = static_cast<int>(
+        syscall(SYS_openat, AT_FDCWD, name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     // The child must not inherit the master: closing it on unplug would
     // then not hang the client up.
     const int flags = fcntl(master_, F_GETFL);
@@ -80,7 +80,8 @@ bool PtyPort::start(std::string &error)
 GSource *PtyPort::add_fd_watch(GIOCondition condition, GUnixFDSourceFunc callback)
 {
     GSource *source = g_unix_fd_source_new(master_, condition);
-    g_source_set_callback(source, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(callback)),
+    g_source_set_callback(source,
+                          reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(callback)),
                           this, nullptr);
     g_source_attach(source, shared_.context);
     return source;
@@ -147,7 +148,8 @@ void PtyPort::deliver(Bytes bytes)
     if (closed_ || output_.size() + bytes.size() > kMaxQueuedBytes) return;
     output_.insert(output_.end(), bytes.begin(), bytes.end());
     write_output();
-    if (!output_.empty() && !write_watch_) write_watch_ = add_fd_watch(G_IO_OUT, &PtyPort::on_writable);
+    if (!output_.empty() && !write_watch_)
+        write_watch_ = add_fd_watch(G_IO_OUT, &PtyPort::on_writable);
 }
 
 void PtyPort::write_output()

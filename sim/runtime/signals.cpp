@@ -33,8 +33,8 @@ constexpr int kTerminating[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1,
 void on_terminating(int signal_number, siginfo_t *info, void *)
 {
     const int saved = errno;
-    const bool keyboard = (signal_number == SIGINT || signal_number == SIGQUIT) && info &&
-                          info->si_code == SI_KERNEL;
+    const bool keyboard =
+        (signal_number == SIGINT || signal_number == SIGQUIT) && info && info->si_code == SI_KERNEL;
     const unsigned char bytes[2] = {static_cast<unsigned char>(signal_number), keyboard};
     ssize_t ignored = write(g_write_end, bytes, sizeof bytes);
     (void)ignored;

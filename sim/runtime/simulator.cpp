@@ -101,23 +101,29 @@ bool Simulator::set_up(std::string &error)
 void Simulator::start_timers()
 {
     if (options_.unplug_after_ms) {
-        g_timeout_add(*options_.unplug_after_ms, [](gpointer data) -> gboolean {
-            auto *parts = static_cast<Parts *>(data);
-            if (parts->usb) parts->usb->unplug();
-            parts->lp->unplug();
-            parts->tty->unplug();
-            return G_SOURCE_REMOVE;
-        }, parts_.get());
+        g_timeout_add(
+            *options_.unplug_after_ms,
+            [](gpointer data) -> gboolean {
+                auto *parts = static_cast<Parts *>(data);
+                if (parts->usb) parts->usb->unplug();
+                parts->lp->unplug();
+                parts->tty->unplug();
+                return G_SOURCE_REMOVE;
+            },
+            parts_.get());
     }
     if (options_.babble_ms > 0) {
-        g_timeout_add(options_.babble_ms, [](gpointer data) -> gboolean {
-            auto *parts = static_cast<Parts *>(data);
-            std::lock_guard lock(parts->shared.mutex);
-            if (parts->usb) parts->usb->send_now({0x55});
-            parts->lp->send_now({0x55});
-            parts->tty->send_now({0x55});
-            return G_SOURCE_CONTINUE;
-        }, parts_.get());
+        g_timeout_add(
+            options_.babble_ms,
+            [](gpointer data) -> gboolean {
+                auto *parts = static_cast<Parts *>(data);
+                std::lock_guard lock(parts->shared.mutex);
+                if (parts->usb) parts->usb->send_now({0x55});
+                parts->lp->send_now({0x55});
+                parts->tty->send_now({0x55});
+                return G_SOURCE_CONTINUE;
+            },
+            parts_.get());
     }
 }
 
@@ -133,10 +139,13 @@ void Simulator::on_signal(int signal_number, bool from_keyboard)
     // The child ends first, then the simulator with the child's status; a
     // child that ignores the signal is killed after a grace period.
     kill(child_, signal_number);
-    g_timeout_add(kKillGraceMs, [](gpointer data) -> gboolean {
-        kill(*static_cast<pid_t *>(data), SIGKILL);
-        return G_SOURCE_REMOVE;
-    }, &child_);
+    g_timeout_add(
+        kKillGraceMs,
+        [](gpointer data) -> gboolean {
+            kill(*static_cast<pid_t *>(data), SIGKILL);
+            return G_SOURCE_REMOVE;
+        },
+        &child_);
 }
 
 // Leaves without finalising GLib or umockdev objects: their threads may be
@@ -169,16 +178,22 @@ int Simulator::run()
     if (child_ < 0) finish(fail(error));
     set_crash_cleanup(child_, nullptr);
 
-    g_child_watch_add(child_, [](GPid, gint wait_status, gpointer data) {
-        auto *self = static_cast<Simulator *>(data);
-        self->exit_status_ = exit_status_of(wait_status);
-        g_main_loop_quit(self->parts_->loop);
-    }, this);
-    g_unix_fd_add(parts_->signal_fd, G_IO_IN, [](gint fd, GIOCondition, gpointer data) -> gboolean {
-        for (CaughtSignal s = next_signal(fd); s.number != 0; s = next_signal(fd))
-            static_cast<Simulator *>(data)->on_signal(s.number, s.from_keyboard);
-        return G_SOURCE_CONTINUE;
-    }, this);
+    g_child_watch_add(
+        child_,
+        [](GPid, gint wait_status, gpointer data) {
+            auto *self = static_cast<Simulator *>(data);
+            self->exit_status_ = exit_status_of(wait_status);
+            g_main_loop_quit(self->parts_->loop);
+        },
+        this);
+    g_unix_fd_add(
+        parts_->signal_fd, G_IO_IN,
+        [](gint fd, GIOCondition, gpointer data) -> gboolean {
+            for (CaughtSignal s = next_signal(fd); s.number != 0; s = next_signal(fd))
+                static_cast<Simulator *>(data)->on_signal(s.number, s.from_keyboard);
+            return G_SOURCE_CONTINUE;
+        },
+        this);
     start_timers();
     g_main_loop_run(parts_->loop);
     finish(exit_status_);

@@ -101,22 +101,22 @@ bool Testbed::add_device_file(const char *name, std::string &error)
     const std::string node = name;
     std::string description;
     if (node == "usb/lp0") {
-        description =
-            "P: /devices/virtual/usbmisc/lp0\nN: usb/lp0\n"
-            "E: SUBSYSTEM=usbmisc\nE: DEVNAME=/dev/usb/lp0\nE: MAJOR=180\nE: MINOR=0\n"
-            "A: dev=180:0\\n\n";
+        description = "P: /devices/virtual/usbmisc/lp0\nN: usb/lp0\n"
+                      "E: SUBSYSTEM=usbmisc\nE: DEVNAME=/dev/usb/lp0\nE: MAJOR=180\nE: MINOR=0\n"
+                      "A: dev=180:0\\n\n";
     } else {
-        description =
-            "P: /devices/platform/serial8250/tty/ttyS1\nN: ttyS1\n"
-            "E: SUBSYSTEM=tty\nE: DEVNAME=/dev/ttyS1\nE: MAJOR=4\nE: MINOR=65\n"
-            "A: dev=4:65\\n\n";
+        description = "P: /devices/platform/serial8250/tty/ttyS1\nN: ttyS1\n"
+                      "E: SUBSYSTEM=tty\nE: DEVNAME=/dev/ttyS1\nE: MAJOR=4\nE: MINOR=65\n"
+                      "A: dev=4:65\\n\n";
     }
     if (!pass_through_) {
         pass_through_ = GRef<UMockdevIoctlBase>::adopt(umockdev_ioctl_base_new());
-        g_signal_connect(pass_through_.get(), "handle-ioctl", G_CALLBACK(&pass_ioctl_through), nullptr);
+        g_signal_connect(pass_through_.get(), "handle-ioctl", G_CALLBACK(&pass_ioctl_through),
+                         nullptr);
     }
     GError *gerror = nullptr;
-    if (!umockdev_testbed_attach_ioctl(testbed_.get(), ("/dev/" + node).c_str(), pass_through_.get(), &gerror)) {
+    if (!umockdev_testbed_attach_ioctl(testbed_.get(), ("/dev/" + node).c_str(),
+                                       pass_through_.get(), &gerror)) {
         error = gerror ? gerror->message : "cannot attach an ioctl handler to /dev/" + node;
         g_clear_error(&gerror);
         return false;

@@ -108,8 +108,9 @@ void UsbPort::handle_ioctl(UMockdevIoctlClient *client)
         long result = -ENOTTY;
         switch (request) {
         case USBDEVFS_GET_CAPABILITIES:
-            set_field<std::uint32_t>(d, 0, USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                               USBDEVFS_CAP_NO_PACKET_SIZE_LIM);
+            set_field<std::uint32_t>(d, 0,
+                                     USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
+                                         USBDEVFS_CAP_NO_PACKET_SIZE_LIM);
             result = 0;
             break;
         case USBDEVFS_CLAIMINTERFACE: result = claim(client, field<unsigned>(d, 0)); break;
@@ -120,7 +121,8 @@ void UsbPort::handle_ioctl(UMockdevIoctlClient *client)
             result = claimed_by_other(client) ? -EBUSY : set_configuration(field<unsigned>(d, 0));
             break;
         case USBDEVFS_SETINTERFACE:
-            result = field<unsigned>(d, 0) == 0 && field<unsigned>(d, 4) < shared_.options.usb.alt_settings
+            result = field<unsigned>(d, 0) == 0 &&
+                             field<unsigned>(d, 4) < shared_.options.usb.alt_settings
                          ? 0
                          : -EINVAL;
             break;
@@ -197,13 +199,15 @@ void UsbPort::control_transfer(Urb &urb)
         return;
     }
     const SetupPacket setup = setup_packet_of(urb.buffer->data);
-    if ((setup.request_type & 0x80) == 0) return;  // host-to-device requests are accepted as they are
+    if ((setup.request_type & 0x80) == 0)
+        return;  // host-to-device requests are accepted as they are
     auto answer = answer_control_request(setup, shared_.options.usb);
     if (!answer) {
         urb.status = -EPIPE;
         return;
     }
-    answer->resize(std::min<std::size_t>(answer->size(), static_cast<std::size_t>(urb.buffer_length) - 8));
+    answer->resize(
+        std::min<std::size_t>(answer->size(), static_cast<std::size_t>(urb.buffer_length) - 8));
     urb.actual = static_cast<int>(answer->size());
     urb.payload = std::move(*answer);
     urb.payload_offset = 8;
@@ -245,7 +249,8 @@ void UsbPort::reap(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
     set_field<int>(urb->data.get(), offsetof(usbdevfs_urb, status), urb->status);
     set_field<int>(urb->data.get(), offsetof(usbdevfs_urb, actual_length), urb->actual);
     if (urb->buffer && !urb->payload.empty()) {
-        const std::size_t room = static_cast<std::size_t>(urb->buffer->data_len) - urb->payload_offset;
+        const std::size_t room =
+            static_cast<std::size_t>(urb->buffer->data_len) - urb->payload_offset;
         std::memcpy(urb->buffer->data + urb->payload_offset, urb->payload.data(),
                     std::min(room, urb->payload.size()));
     }
@@ -294,7 +299,8 @@ void UsbPort::fill_in_urbs()
         while (!ready_packets_.empty() && room > 0) {
             Bytes &packet = ready_packets_.front();
             const std::size_t take = std::min(packet.size(), room);
-            got.insert(got.end(), packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(take));
+            got.insert(got.end(), packet.begin(),
+                       packet.begin() + static_cast<std::ptrdiff_t>(take));
             room -= take;
             if (take < packet.size()) {
                 packet.erase(packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(take));

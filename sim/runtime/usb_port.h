@@ -44,11 +44,12 @@ private:
         bool done = false;
         int status = 0;
         int actual = 0;
-        Bytes payload;                   // bytes for the client's buffer
+        Bytes payload;  // bytes for the client's buffer
         std::size_t payload_offset = 0;
     };
 
-    static gboolean on_ioctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, gpointer self);
+    static gboolean on_ioctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client,
+                             gpointer self);
     void handle_ioctl(UMockdevIoctlClient *client);
     void submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
     void reap(UMockdevIoctlClient *client, UMockdevIoctlData *arg);

@@ -27,10 +27,12 @@ inline void set_field(UMockdevIoctlData *data, std::size_t offset, T value)
         std::memcpy(data->data + offset, &value, sizeof value);
 }
 
-inline GRef<UMockdevIoctlData> resolve(UMockdevIoctlData *data, std::size_t offset, std::size_t length)
+inline GRef<UMockdevIoctlData> resolve(UMockdevIoctlData *data, std::size_t offset,
+                                       std::size_t length)
 {
     GError *error = nullptr;
-    auto resolved = GRef<UMockdevIoctlData>::adopt(umockdev_ioctl_data_resolve(data, offset, length, &error));
+    auto resolved =
+        GRef<UMockdevIoctlData>::adopt(umockdev_ioctl_data_resolve(data, offset, length, &error));
     g_clear_error(&error);
     return resolved;
 }

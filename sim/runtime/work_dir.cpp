@@ -1,9 +1,9 @@
 #include "work_dir.h"
 
 #include <ftw.h>
-#include <sys/un.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/un.h>
 
 #include <cerrno>
 #include <cstring>
@@ -49,9 +49,6 @@ void WorkDir::remove()
     remove_tree(path_.c_str());
 }
 
-void remove_tree(const char *path)
-{
-    nftw(path, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-}
+void remove_tree(const char *path) { nftw(path, remove_entry, 16, FTW_DEPTH | FTW_PHYS); }
 
 }  // namespace orvy::sim

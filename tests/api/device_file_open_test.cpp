@@ -22,12 +22,12 @@ enum class Expect { Descriptor, Code };
 struct OpenCase {
     const char *name;
     Earlier earlier;
-    const char *port;   // relative to a scratch directory; nullptr: no name at all
-    bool port_exists;   // a link to the pty slave
+    const char *port;  // relative to a scratch directory; nullptr: no name at all
+    bool port_exists;  // a link to the pty slave
     Expect expect;
-    int code;           // for Expect::Code
-    int mode_after;     // `communication` afterwards
-    bool serial;        // the line settings were applied
+    int code;        // for Expect::Code
+    int mode_after;  // `communication` afterwards
+    bool serial;     // the line settings were applied
 };
 void PrintTo(const OpenCase &c, std::ostream *out) { *out << c.name; }
 

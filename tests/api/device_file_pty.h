@@ -151,14 +151,14 @@ public:
               while (!stop_) {
                   (void)::write(master, &byte, 1);
                   const auto now = std::chrono::steady_clock::now();
-                  const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(now - last);
+                  const auto gap =
+                      std::chrono::duration_cast<std::chrono::microseconds>(now - last);
                   if (gap.count() > longest_gap_us_) longest_gap_us_ = gap.count();
                   last = now;
                   std::this_thread::sleep_for(period);
               }
           })
-    {
-    }
+    {}
     ~Babbler() { stop(); }
     Babbler(const Babbler &) = delete;
     Babbler &operator=(const Babbler &) = delete;
@@ -191,8 +191,7 @@ public:
                   (void)::write(master, chunk.bytes.data(), chunk.bytes.size());
               }
           })
-    {
-    }
+    {}
     ~DelayedSender() { thread_.join(); }
     DelayedSender(const DelayedSender &) = delete;
     DelayedSender &operator=(const DelayedSender &) = delete;

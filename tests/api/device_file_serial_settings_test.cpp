@@ -84,8 +84,7 @@ TEST_P(SerialSettings, BuildsTheLineSettingsFromNothingAndDiscardsPendingInput)
               1);
 
     // The record as built: a pty keeps every flag but PARENB, which it clears.
-    const struct termios built =
-        orvy::api::serial_settings_for(c.baud_rate, c.parity, c.stop_bits);
+    const struct termios built = orvy::api::serial_settings_for(c.baud_rate, c.parity, c.stop_bits);
     EXPECT_EQ(built.c_cflag, kAlways | c.speed | c.line_flags);
 
     struct termios now {};

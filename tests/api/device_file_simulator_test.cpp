@@ -111,8 +111,8 @@ protected:
 
 TEST_P(SimulatedPort, StatusInquiryAnswersWithHeaderAndFourteenBytes)
 {
-    ASSERT_NO_FATAL_FAILURE(run({}, {open_step(), "clear", "write:1D6101", "read:4", "read:14",
-                                     "close"}));
+    ASSERT_NO_FATAL_FAILURE(
+        run({}, {open_step(), "clear", "write:1D6101", "read:4", "read:14", "close"}));
     if (IsSkipped()) return;
     EXPECT_GE(steps_[0].value, 0);
     EXPECT_EQ(steps_[1].value, 1);
@@ -126,9 +126,9 @@ TEST_P(SimulatedPort, StatusInquiryAnswersWithHeaderAndFourteenBytes)
 
 TEST_P(SimulatedPort, PrinterThatWentAwayEndsEveryOperationInTime)
 {
-    ASSERT_NO_FATAL_FAILURE(run({"--unplug-after-ms", "200"},
-                                {open_step(), "sleep:500", "write:1D6101:300", "read:4:300",
-                                 "clear", "close"}));
+    ASSERT_NO_FATAL_FAILURE(
+        run({"--unplug-after-ms", "200"},
+            {open_step(), "sleep:500", "write:1D6101:300", "read:4:300", "clear", "close"}));
     if (IsSkipped()) return;
     ASSERT_GE(steps_[0].value, 0);
     // Whatever the pty still takes after the unplug, nothing may hang: a
@@ -179,9 +179,8 @@ TEST_F(Simulated, IdleReadOnPrinterClassDeviceReturnsNothingInTime)
 
 TEST_F(Simulated, TricklingAnswerIsCollectedByteByByte)
 {
-    ASSERT_NO_FATAL_FAILURE(run({"--trickle-ms", "20"},
-                                {"open:/dev/usb/lp0", "write:1D6101", "read:4:2000",
-                                 "read:14:2000", "close"}));
+    ASSERT_NO_FATAL_FAILURE(run({"--trickle-ms", "20"}, {"open:/dev/usb/lp0", "write:1D6101",
+                                                         "read:4:2000", "read:14:2000", "close"}));
     if (IsSkipped()) return;
     EXPECT_EQ(steps_[2].value, 4);
     EXPECT_EQ(steps_[2].hex, "1B FF 02 0E");
@@ -192,9 +191,9 @@ TEST_F(Simulated, TricklingAnswerIsCollectedByteByByte)
 TEST_F(Simulated, SlowAnswerGivesThePartThatArrivedThenTheRest)
 {
     // 60 ms a byte: a 300 ms read gets part of the record, the next one the rest.
-    ASSERT_NO_FATAL_FAILURE(run({"--trickle-ms", "60"},
-                                {"open:/dev/usb/lp0", "write:1D6101", "read:4:2000",
-                                 "read:14:300", "read:14:1500", "close"}));
+    ASSERT_NO_FATAL_FAILURE(
+        run({"--trickle-ms", "60"}, {"open:/dev/usb/lp0", "write:1D6101", "read:4:2000",
+                                     "read:14:300", "read:14:1500", "close"}));
     if (IsSkipped()) return;
     EXPECT_EQ(steps_[2].value, 4);
     const long first = steps_[3].value;
@@ -207,9 +206,9 @@ TEST_F(Simulated, SlowAnswerGivesThePartThatArrivedThenTheRest)
 
 TEST_F(Simulated, PaperOutWriteEndsInTimeAndCloseDoesNotHang)
 {
-    ASSERT_NO_FATAL_FAILURE(run({"--paper-out"},
-                                {"open:/dev/usb/lp0", write_blanks(60000, 300),
-                                 write_blanks(60000, 300), write_blanks(60000, 300), "close"}));
+    ASSERT_NO_FATAL_FAILURE(
+        run({"--paper-out"}, {"open:/dev/usb/lp0", write_blanks(60000, 300),
+                              write_blanks(60000, 300), write_blanks(60000, 300), "close"}));
     if (IsSkipped()) return;
     long taken = 0;
     for (int i = 1; i <= 3; ++i) taken += steps_[static_cast<std::size_t>(i)].value;

@@ -101,15 +101,16 @@ int main(int argc, char **argv)
         } else if (verb == "write" && parts.size() >= 2) {
             auto bytes = parse_hex(parts[1]);
             Stopwatch watch;
-            const int sent = orvy_api_printer_write(handle, bytes.data(),
-                                                    static_cast<int>(bytes.size()),
-                                                    timeout_of(parts, 2));
+            const int sent =
+                orvy_api_printer_write(handle, bytes.data(), static_cast<int>(bytes.size()),
+                                       timeout_of(parts, 2));
             std::printf("write = %d (%ld ms)\n", sent, watch.elapsed_ms());
         } else if (verb == "read" && parts.size() >= 2) {
             const int wanted = std::stoi(parts[1]);
             std::vector<unsigned char> buffer(wanted > 0 ? static_cast<std::size_t>(wanted) : 1);
             Stopwatch watch;
-            const int got = orvy_api_printer_read(handle, buffer.data(), wanted, timeout_of(parts, 2));
+            const int got =
+                orvy_api_printer_read(handle, buffer.data(), wanted, timeout_of(parts, 2));
             const long ms = watch.elapsed_ms();
             const int shown = got > 0 ? got : 0;
             std::printf("read = %d [%s] (%ld ms)\n", got, to_hex(buffer.data(), shown).c_str(), ms);
@@ -122,10 +123,11 @@ int main(int argc, char **argv)
             orvy_api_printer_close(handle);
             std::printf("close (%ld ms)\n", watch.elapsed_ms());
         } else if (verb == "serial" && parts.size() == 5 && parts[3].size() == 1) {
-            const int result = orvy_api_printer_set_serial(
-                handle, std::stoul(parts[1]), static_cast<unsigned char>(std::stoul(parts[2])),
-                static_cast<unsigned char>(parts[3][0]),
-                static_cast<unsigned char>(std::stoul(parts[4])));
+            const int result =
+                orvy_api_printer_set_serial(handle, std::stoul(parts[1]),
+                                            static_cast<unsigned char>(std::stoul(parts[2])),
+                                            static_cast<unsigned char>(parts[3][0]),
+                                            static_cast<unsigned char>(std::stoul(parts[4])));
             std::printf("serial = %d\n", result);
         } else if (verb == "handle" && parts.size() == 2 && parts[1].rfind('@', 0) == 0) {
             const auto n = std::stoul(parts[1].substr(1));

@@ -26,13 +26,14 @@ TEST_P(RxRingModelTest, BehavesLikeABoundedQueue)
 
     for (int step = 0; step < 20000; ++step) {
         const int roll = percent(random);
-        const int n = roll < 3 ? std::uniform_int_distribution<int>(900, 1100)(random)
-                               : amount(random);
+        const int n =
+            roll < 3 ? std::uniform_int_distribution<int>(900, 1100)(random) : amount(random);
         if (roll % 2 == 0) {
             std::vector<unsigned char> bytes(static_cast<std::size_t>(n));
             for (auto &b : bytes) b = static_cast<unsigned char>(byte(random));
             const int top_before = m_index_rx_top;
-            const bool fits = model.size() + bytes.size() <= static_cast<std::size_t>(kRxRingCapacity);
+            const bool fits =
+                model.size() + bytes.size() <= static_cast<std::size_t>(kRxRingCapacity);
             ASSERT_EQ(append(bytes), fits ? 1 : 0) << "step " << step;
             if (fits) {
                 model.insert(model.end(), bytes.begin(), bytes.end());
@@ -41,7 +42,8 @@ TEST_P(RxRingModelTest, BehavesLikeABoundedQueue)
             }
         } else {
             const auto taken = take(n);
-            const auto expected_count = std::min<std::size_t>(static_cast<std::size_t>(n), model.size());
+            const auto expected_count =
+                std::min<std::size_t>(static_cast<std::size_t>(n), model.size());
             ASSERT_EQ(taken.size(), expected_count) << "step " << step;
             ASSERT_TRUE(std::equal(taken.begin(), taken.end(), model.begin())) << "step " << step;
             model.erase(model.begin(), model.begin() + static_cast<long>(expected_count));

@@ -15,8 +15,8 @@ struct Placement {
 TEST_F(RxRingTest, CountAndFreeFollowFromTheIndexesAlone)
 {
     const Placement placements[] = {
-        {0, 0, 0},     {1000, 1000, 0}, {1023, 1023, 0}, {5, 0, 5},   {0, 5, 1019},
-        {1023, 0, 1023}, {0, 1, 1023},  {1000, 0, 1000}, {76, 1000, 100},
+        {0, 0, 0},       {1000, 1000, 0}, {1023, 1023, 0}, {5, 0, 5},       {0, 5, 1019},
+        {1023, 0, 1023}, {0, 1, 1023},    {1000, 0, 1000}, {76, 1000, 100},
     };
     for (const auto &p : placements) {
         place(p.top, p.bottom);
@@ -70,7 +70,8 @@ TEST_F(RxRingTest, OneSlotAlwaysStaysFree)
     EXPECT_EQ(buffer_get_rx_count(), 1023);
     EXPECT_EQ(buffer_get_rx_free(), 1);
     const auto full = storage();
-    EXPECT_EQ(std::vector<unsigned char>(full.begin() + 1000, full.begin() + 1023), counting(23, 7));
+    EXPECT_EQ(std::vector<unsigned char>(full.begin() + 1000, full.begin() + 1023),
+              counting(23, 7));
     for (int n : {1, 2, 64}) EXPECT_EQ(append(counting(n)), 0) << n;
     EXPECT_EQ(m_index_rx_top, 1023);
 }

@@ -105,8 +105,8 @@ TEST(UsbOpen, ForeignDevicesAreRefusedUntouched)
 
 TEST(UsbOpen, DetachesTheKernelDriverBeforeClaiming)
 {
-    const auto s = run_usb_scenario({"--kernel-driver", "detachable"},
-                                    {"open:" + kUsbPort, "close"});
+    const auto s =
+        run_usb_scenario({"--kernel-driver", "detachable"}, {"open:" + kUsbPort, "close"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_GT(s.step("open").result, 0);
@@ -120,8 +120,8 @@ TEST(UsbOpen, DetachesTheKernelDriverBeforeClaiming)
 
 TEST(UsbOpen, ADriverThatCannotBeDetachedGivesMinus3)
 {
-    const auto s = run_usb_scenario({"--kernel-driver", "stuck"},
-                                    {"open:" + kUsbPort, "state", "clear"});
+    const auto s =
+        run_usb_scenario({"--kernel-driver", "stuck"}, {"open:" + kUsbPort, "state", "clear"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("open").result, -3);
@@ -133,8 +133,8 @@ TEST(UsbOpen, ADriverThatCannotBeDetachedGivesMinus3)
 
 TEST(UsbOpen, AnInterfaceHeldElsewhereGivesMinus4AfterAboutOneSecond)
 {
-    const auto s = run_usb_scenario({"--claim-busy", "always"},
-                                    {"debug:1", "open:" + kUsbPort, "clear"});
+    const auto s =
+        run_usb_scenario({"--claim-busy", "always"}, {"debug:1", "open:" + kUsbPort, "clear"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("open").result, -4);

@@ -25,8 +25,8 @@ struct ProbeStep {
 
 struct UsbScenario {
     orvy::test::RunResult run;
-    std::vector<ProbeStep> steps;    // result lines in order (debug output skipped)
-    std::vector<std::string> states; // "state ..." lines
+    std::vector<ProbeStep> steps;     // result lines in order (debug output skipped)
+    std::vector<std::string> states;  // "state ..." lines
 
     // The n-th result line of a verb (0 = first).
     const ProbeStep &step(const std::string &verb, std::size_t n = 0) const
@@ -101,16 +101,16 @@ inline std::string hex_bytes(const std::string &hex, std::size_t from, std::size
 }  // namespace orvy::api::test
 
 // Skips the test when the simulator does not know one of the options yet.
-#define ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(scenario)                          \
-    do {                                                                     \
-        if (const auto lacking = (scenario).simulator_lacks_option()) {      \
-            GTEST_SKIP() << "simulator: " << *lacking;                       \
-        }                                                                    \
+#define ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(scenario)                                              \
+    do {                                                                                           \
+        if (const auto lacking = (scenario).simulator_lacks_option()) {                            \
+            GTEST_SKIP() << "simulator: " << *lacking;                                             \
+        }                                                                                          \
     } while (false)
 
 // Fails with everything the run printed.
-#define ORVY_EXPECT_CLEAN_EXIT(scenario)                                                 \
-    EXPECT_EQ((scenario).run.exit_status, 0) << "out:\n"                                 \
-                                             << (scenario).run.out << "\nerr:\n"         \
-                                             << (scenario).run.err << "\nlog:\n"         \
+#define ORVY_EXPECT_CLEAN_EXIT(scenario)                                                           \
+    EXPECT_EQ((scenario).run.exit_status, 0) << "out:\n"                                           \
+                                             << (scenario).run.out << "\nerr:\n"                   \
+                                             << (scenario).run.err << "\nlog:\n"                   \
                                              << (scenario).run.log

@@ -49,7 +49,8 @@ int config_without_alternate_settings(libusb_device *device, libusb_config_descr
 {
     config_without_interfaces(device, config);
     (*config)->bNumInterfaces = 1;
-    (*config)->interface = static_cast<libusb_interface *>(std::calloc(1, sizeof(libusb_interface)));
+    (*config)->interface =
+        static_cast<libusb_interface *>(std::calloc(1, sizeof(libusb_interface)));
     return 0;
 }
 
@@ -81,9 +82,9 @@ UsbScenario run_this_test_under_simulator(const std::vector<std::string> &sim_op
         std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
     UsbScenario scenario;
     scenario.run = orvy::test::run_under_simulator(
-        sim_options, {"/usr/bin/env", "ORVY_USB_SEAM_CHILD=1",
-                      std::string(self, length > 0 ? static_cast<std::size_t>(length) : 0),
-                      filter});
+        sim_options,
+        {"/usr/bin/env", "ORVY_USB_SEAM_CHILD=1",
+         std::string(self, length > 0 ? static_cast<std::size_t>(length) : 0), filter});
     return scenario;
 }
 

@@ -21,8 +21,8 @@ TEST(UsbRead, InquiryAnswerWhateverItsPackets)
     const std::vector<std::vector<std::string>> packetings = {
         {}, {"--split", "18"}, {"--split", "4,14"}, {"--split", "1"}, {"--split", "3,5,2"}};
     for (const auto &packets : packetings) {
-        const auto s = run_usb_scenario(
-            packets, {kOpen, "clear", kStatusInquiry, "read:4", "read:14", "state", "close"});
+        const auto s = run_usb_scenario(packets, {kOpen, "clear", kStatusInquiry, "read:4",
+                                                  "read:14", "state", "close"});
         const std::string name = packets.empty() ? "default" : packets[1];
         ORVY_EXPECT_CLEAN_EXIT(s);
         EXPECT_EQ(s.step("write").result, 3) << name;
@@ -56,8 +56,8 @@ TEST(UsbRead, TransfersFollowTheInPacketSize)
 
 TEST(UsbRead, SurplusOfOnePacketServesTheNextRead)
 {
-    const auto s = run_usb_scenario({"--split", "18"},
-                                    {kOpen, kStatusInquiry, "read:4", "state", "read:14:0", "close"});
+    const auto s = run_usb_scenario({"--split", "18"}, {kOpen, kStatusInquiry, "read:4", "state",
+                                                        "read:14:0", "close"});
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("read", 0).hex, "1B FF 02 0E");
     ASSERT_EQ(s.states.size(), 1u);
@@ -70,9 +70,9 @@ TEST(UsbRead, SurplusOfOnePacketServesTheNextRead)
 TEST(UsbRead, BytesThatCameTooLateAreKeptForTheNextRead)
 {
     // One byte every 40 ms: the header takes 160 ms, the record 560 ms more.
-    const auto s = run_usb_scenario(
-        {"--trickle-ms", "40"},
-        {kOpen, kStatusInquiry, "read:4", "read:14:300", "state", "read:14:2000", "close"});
+    const auto s =
+        run_usb_scenario({"--trickle-ms", "40"}, {kOpen, kStatusInquiry, "read:4", "read:14:300",
+                                                  "state", "read:14:2000", "close"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("read", 0).hex, "1B FF 02 0E");
@@ -88,8 +88,8 @@ TEST(UsbRead, BytesThatCameTooLateAreKeptForTheNextRead)
 
 TEST(UsbRead, NoAnswerEndsAtTheTimeOut)
 {
-    const auto s = run_usb_scenario({"--silent"}, {"debug:1", kOpen, kStatusInquiry,
-                                                   "read:4:300", "read:-5", "close"});
+    const auto s = run_usb_scenario({"--silent"}, {"debug:1", kOpen, kStatusInquiry, "read:4:300",
+                                                   "read:-5", "close"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     const auto &read = s.step("read");
@@ -117,7 +117,8 @@ TEST(UsbRead, DiagnosticsShowEachPacket)
 
 TEST(UsbRead, AStalledEndpointEndsOnlyAtTheTimeOut)
 {
-    const auto s = run_usb_scenario({"--stall"}, {"debug:1", kOpen, "read:4:1000", "clear", "close"});
+    const auto s =
+        run_usb_scenario({"--stall"}, {"debug:1", kOpen, "read:4:1000", "clear", "close"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("read").result, 0);
@@ -169,9 +170,9 @@ TEST(UsbRead, APacketTheRingCannotTakeGivesMinus2)
 
 TEST(UsbRead, APacketLargerThanTheFreeSpaceGivesMinus3)
 {
-    const auto s = run_usb_scenario(
-        {"--in-packet-size", "512", "--split", "100,512", "--pending", counting_hex(1124)},
-        {kOpen, "read:1023", "state", "close"});
+    const auto s = run_usb_scenario({"--in-packet-size", "512", "--split", "100,512", "--pending",
+                                     counting_hex(1124)},
+                                    {kOpen, "read:1023", "state", "close"});
     ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("read").result, -3);
@@ -196,9 +197,8 @@ TEST(UsbClear, DropsAReadyPacket)
 
 TEST(UsbClear, EmptiesTheRingWithinItsLimit)
 {
-    const auto s = run_usb_scenario(
-        {"--split", "18"},
-        {"debug:1", kOpen, kStatusInquiry, "read:4", "clear", "state", "read:14:300", "close"});
+    const auto s = run_usb_scenario({"--split", "18"}, {"debug:1", kOpen, kStatusInquiry, "read:4",
+                                                        "clear", "state", "read:14:300", "close"});
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("clear").result, 1);
     // 45 ms transfers and 10 ms pauses until 100 ms have passed.
@@ -246,10 +246,9 @@ TEST(UsbWrite, PaperOutSendsNothingAndEndsAtTheTimeOut)
 // A handle that close has ended, or one never handed out, reaches nothing.
 TEST(UsbHandles, StaleAndUnknownHandlesAreIgnored)
 {
-    const auto s = run_usb_scenario(
-        {"--split", "18"},
-        {kOpen, kStatusInquiry, "read:4", "handle:12345", "clear", "write:1D6101", "read:4",
-         "close", "state"});
+    const auto s =
+        run_usb_scenario({"--split", "18"}, {kOpen, kStatusInquiry, "read:4", "handle:12345",
+                                             "clear", "write:1D6101", "read:4", "close", "state"});
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("clear").result, 0);
     EXPECT_EQ(s.step("write", 1).result, 0);
@@ -263,8 +262,8 @@ TEST(UsbHandles, StaleAndUnknownHandlesAreIgnored)
 
 TEST(UsbHandles, CloseThenClearTouchesNothing)
 {
-    const auto s = run_usb_scenario(
-        {}, {kOpen, "close", "clear", "write:1D6101", "read:4:100", "close", "state"});
+    const auto s = run_usb_scenario({}, {kOpen, "close", "clear", "write:1D6101", "read:4:100",
+                                         "close", "state"});
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("clear").result, 0);
     EXPECT_EQ(s.step("write").result, 0);
@@ -276,9 +275,9 @@ TEST(UsbHandles, CloseThenClearTouchesNothing)
 
 TEST(UsbHandles, AFailedOpenKeepsTheConnectionBefore)
 {
-    const auto s = run_usb_scenario(
-        {"--split", "18"}, {kOpen, "open:/dev/bus/usb/001/012", "handle:@1", kStatusInquiry,
-                            "read:4", "close", "state"});
+    const auto s =
+        run_usb_scenario({"--split", "18"}, {kOpen, "open:/dev/bus/usb/001/012", "handle:@1",
+                                             kStatusInquiry, "read:4", "close", "state"});
     ORVY_EXPECT_CLEAN_EXIT(s);
     EXPECT_EQ(s.step("open", 1).result, -2);
     EXPECT_EQ(s.step("read").hex, "1B FF 02 0E");

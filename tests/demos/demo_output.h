@@ -22,10 +22,10 @@ inline const std::string rule(49, '-');
 
 inline std::string usage(const std::string &program)
 {
-    const std::string example = program == page_length ? "\"/dev/bus/usb/001/011\" 1255 "
-                                                       : "\"/dev/bus/usb/001/011\"";
-    return "\nERROR: No printer path available or page length missing, example usage : " +
-           program + " " + example + "\n\n";
+    const std::string example =
+        program == page_length ? "\"/dev/bus/usb/001/011\" 1255 " : "\"/dev/bus/usb/001/011\"";
+    return "\nERROR: No printer path available or page length missing, example usage : " + program +
+           " " + example + "\n\n";
 }
 
 inline std::string start_banner(const std::string &program)
@@ -78,14 +78,14 @@ inline std::string with_handle_placeholder(const std::string &out)
 }
 
 // Parameterised cases carry a name: it names the test, and gtest prints it for the case.
-#define NAMED_CASE(Case) \
+#define NAMED_CASE(Case)                                                                           \
     friend void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 inline const auto case_name = [](const auto &info) { return info.param.name; };
 
 // The simulator's own failure (125: an option it does not know yet, no
 // preload library) or its absence skips the test.
-#define SKIP_WITHOUT_SIMULATOR(result)                                \
-    if ((result).exit_status == 125 || (result).exit_status == -1)    \
+#define SKIP_WITHOUT_SIMULATOR(result)                                                             \
+    if ((result).exit_status == 125 || (result).exit_status == -1)                                 \
     GTEST_SKIP() << "simulator unavailable: " << (result).err
 
 }  // namespace orvy::test::demos

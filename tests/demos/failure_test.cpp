@@ -130,12 +130,18 @@ TEST_P(DemoPaperOutTest, ReportsTheFailedWriteAndStops)
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, DemoPaperOutTest,
-    testing::Values(PaperOutCase{"FormFeed", {form_feed, usb_port},
-                                 "--- ERROR: COULD NOT SENT FORM FEED CMD !", "1B F0"},
-                    PaperOutCase{"PageLength", {page_length, usb_port, "1255"},
-                                 "--- ERROR: COULD NOT SENT PAGE LENGTH CMD !", "1B F2"},
-                    PaperOutCase{"InquiryStatus", {inquiry_status, usb_port},
-                                 "--- ERROR: COULD NOT SENT PRINTER STATUS INQUIRY CMD !", ""}),
+    testing::Values(PaperOutCase{"FormFeed",
+                                 {form_feed, usb_port},
+                                 "--- ERROR: COULD NOT SENT FORM FEED CMD !",
+                                 "1B F0"},
+                    PaperOutCase{"PageLength",
+                                 {page_length, usb_port, "1255"},
+                                 "--- ERROR: COULD NOT SENT PAGE LENGTH CMD !",
+                                 "1B F2"},
+                    PaperOutCase{"InquiryStatus",
+                                 {inquiry_status, usb_port},
+                                 "--- ERROR: COULD NOT SENT PRINTER STATUS INQUIRY CMD !",
+                                 ""}),
     case_name);
 
 }  // namespace

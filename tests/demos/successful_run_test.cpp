@@ -29,11 +29,11 @@ TEST(DemoSuccessfulRunTest, FormFeedSendsFormFeedThenFullCutInTwoWrites)
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(with_handle_placeholder(run.out),
-              start_banner(form_feed) + parameter_block(usb_port, "<handle>") +
-                  "--- FORM FEED CMD SENT OK\n"
-                  "--- FULL CUT CMD SENT OK\n" +
-                  end_banner(form_feed));
+    EXPECT_EQ(with_handle_placeholder(run.out), start_banner(form_feed) +
+                                                    parameter_block(usb_port, "<handle>") +
+                                                    "--- FORM FEED CMD SENT OK\n"
+                                                    "--- FULL CUT CMD SENT OK\n" +
+                                                    end_banner(form_feed));
     EXPECT_EQ(usb_transfers_out(run.log), (std::vector<std::string>{"0C", "1B F0 06 01 02"}));
     expect_released_after_last_write(run.log);
 }
@@ -44,11 +44,11 @@ TEST(DemoSuccessfulRunTest, PageLengthSendsTheLengthInBase255ThenHardReset)
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(with_handle_placeholder(run.out),
-              start_banner(page_length) + parameter_block(usb_port, "<handle>", "125.5") +
-                  "--- PAGE LENGTH CMD SENT OK\n"
-                  "--- HARD RESET CMD SENT OK\n" +
-                  end_banner(page_length));
+    EXPECT_EQ(with_handle_placeholder(run.out), start_banner(page_length) +
+                                                    parameter_block(usb_port, "<handle>", "125.5") +
+                                                    "--- PAGE LENGTH CMD SENT OK\n"
+                                                    "--- HARD RESET CMD SENT OK\n" +
+                                                    end_banner(page_length));
     EXPECT_EQ(usb_transfers_out(run.log),
               (std::vector<std::string>{"1B F1 01 03 0A 04 EB", "1B F2 03 00"}));
     expect_released_after_last_write(run.log);
@@ -106,15 +106,14 @@ TEST_P(DemoDeviceFilePortTest, RunsToTheEndAndSendsTheCommands)
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, DemoDeviceFilePortTest,
-    testing::Values(
-        PortCase{"FormFeedLp", form_feed, "/dev/usb/lp0", "lp", "0C 1B F0 06 01 02"},
-        PortCase{"FormFeedTty", form_feed, "/dev/ttyS1", "tty", "0C 1B F0 06 01 02"},
-        PortCase{"PageLengthLp", page_length, "/dev/usb/lp0", "lp",
-                 "1B F1 01 03 0A 04 EB 1B F2 03 00"},
-        PortCase{"PageLengthTty", page_length, "/dev/ttyS1", "tty",
-                 "1B F1 01 03 0A 04 EB 1B F2 03 00"},
-        PortCase{"InquiryStatusLp", inquiry_status, "/dev/usb/lp0", "lp", "1D 61 02"},
-        PortCase{"InquiryStatusTty", inquiry_status, "/dev/ttyS1", "tty", "1D 61 02"}),
+    testing::Values(PortCase{"FormFeedLp", form_feed, "/dev/usb/lp0", "lp", "0C 1B F0 06 01 02"},
+                    PortCase{"FormFeedTty", form_feed, "/dev/ttyS1", "tty", "0C 1B F0 06 01 02"},
+                    PortCase{"PageLengthLp", page_length, "/dev/usb/lp0", "lp",
+                             "1B F1 01 03 0A 04 EB 1B F2 03 00"},
+                    PortCase{"PageLengthTty", page_length, "/dev/ttyS1", "tty",
+                             "1B F1 01 03 0A 04 EB 1B F2 03 00"},
+                    PortCase{"InquiryStatusLp", inquiry_status, "/dev/usb/lp0", "lp", "1D 61 02"},
+                    PortCase{"InquiryStatusTty", inquiry_status, "/dev/ttyS1", "tty", "1D 61 02"}),
     case_name);
 
 }  // namespace

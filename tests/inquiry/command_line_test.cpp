@@ -24,10 +24,11 @@ std::string invalid(int position, const std::string &argument)
 const std::string missing_port_line =
     "! Orvy_InquiryTool: missing printer port (e.g. \"\\dev\\usb\\lp0\")\n";
 const std::string missing_arguments_line = "! Orvy_InquiryTool: missing arguments\n";
-const std::string open_failed_line = std::string("! Orvy_InquiryTool: could not open connection \"") +
-                                     missing_port + "\"to printer, error=-1 \n";
-const std::string opening = std::string("# Opening connection to printer port \"") + missing_port +
-                            "\" ... ";
+const std::string open_failed_line =
+    std::string("! Orvy_InquiryTool: could not open connection \"") + missing_port +
+    "\"to printer, error=-1 \n";
+const std::string opening =
+    std::string("# Opening connection to printer port \"") + missing_port + "\" ... ";
 
 struct CommandLineCase {
     const char *what;
@@ -56,31 +57,43 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"no arguments", {}, missing_port_line + banner_and_help},
         CommandLineCase{"options only", {"-s", "-v"}, missing_port_line + banner_and_help},
         CommandLineCase{"help alone", {"-h"}, missing_port_line + banner_and_help},
-        CommandLineCase{"port without code, silent", {"-s", "/dev/usb/lp0"},
+        CommandLineCase{"port without code, silent",
+                        {"-s", "/dev/usb/lp0"},
                         missing_arguments_line + banner_and_help},
-        CommandLineCase{"code with a non-hex digit", {"/dev/usb/lp0", "[1G]"},
+        CommandLineCase{"code with a non-hex digit",
+                        {"/dev/usb/lp0", "[1G]"},
                         invalid(2, "[1G]") + banner_and_help},
-        CommandLineCase{"code of three characters", {"/dev/usb/lp0", "[01"},
+        CommandLineCase{"code of three characters",
+                        {"/dev/usb/lp0", "[01"},
                         invalid(2, "[01") + banner_and_help},
-        CommandLineCase{"code without brackets", {"/dev/usb/lp0", "01"},
+        CommandLineCase{"code without brackets",
+                        {"/dev/usb/lp0", "01"},
                         invalid(2, "01") + banner_and_help},
-        CommandLineCase{"code of five characters", {"/dev/usb/lp0", "[01]]"},
+        CommandLineCase{"code of five characters",
+                        {"/dev/usb/lp0", "[01]]"},
                         invalid(2, "[01]]") + banner_and_help},
         CommandLineCase{"unknown option", {"-x"}, invalid(1, "-x") + banner_and_help},
-        CommandLineCase{"option of two letters", {"-sv", "/dev/usb/lp0", "[01]"},
+        CommandLineCase{"option of two letters",
+                        {"-sv", "/dev/usb/lp0", "[01]"},
                         invalid(1, "-sv") + banner_and_help},
-        CommandLineCase{"argument after the code", {"/dev/usb/lp0", "[01]", "extra"},
+        CommandLineCase{"argument after the code",
+                        {"/dev/usb/lp0", "[01]", "extra"},
                         invalid(3, "extra") + banner_and_help},
-        CommandLineCase{"option after the port", {"/dev/usb/lp0", "-s", "[01]"},
+        CommandLineCase{"option after the port",
+                        {"/dev/usb/lp0", "-s", "[01]"},
                         invalid(2, "-s") + banner_and_help},
-        CommandLineCase{"port without leading slash", {"dev/usb/lp0", "[01]"},
+        CommandLineCase{"port without leading slash",
+                        {"dev/usb/lp0", "[01]"},
                         invalid(1, "dev/usb/lp0") + banner_and_help},
         CommandLineCase{"empty port", {"-v", "", "[01]"}, invalid(2, "") + banner_and_help},
-        CommandLineCase{"help with a run", {"-h", missing_port, "[01]"},
+        CommandLineCase{"help with a run",
+                        {"-h", missing_port, "[01]"},
                         banner_and_help + opening + "failed\n" + open_failed_line},
-        CommandLineCase{"open failure", {missing_port, "[3F]"},
+        CommandLineCase{"open failure",
+                        {missing_port, "[3F]"},
                         "<banner>\n" + opening + "failed\n" + open_failed_line},
-        CommandLineCase{"open failure, silent", {"-s", "-v", missing_port, "[3f]"},
+        CommandLineCase{"open failure, silent",
+                        {"-s", "-v", missing_port, "[3f]"},
                         open_failed_line}),
     [](const auto &info) { return test_name(info.param.what); });
 

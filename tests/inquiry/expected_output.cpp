@@ -8,17 +8,21 @@
 
 namespace orvy::test::inquiry {
 
-const std::vector<SpecRecord> &spec_records()
+const std::vector<ExpectedRecord> &expected_records()
 {
-    static const std::vector<SpecRecord> records{
-        {0x01, "printer_status", 14,
+    static const std::vector<ExpectedRecord> records{
+        {0x01,
+         "printer_status",
+         14,
          {{"printer_status.dwStatus", 0, 4, 'x'},
           {"printer_status.ubPrintJobId", 4, 1, 'x'},
           {"printer_status.siPrintHeadTempC", 5, 2, 's'},
           {"printer_status.wBoardVoltageTv", 7, 2, 'd'},
           {"printer_status.ubState", 9, 1, 'x'},
           {"printer_status.wError", 10, 2, 'x'}}},
-        {0x02, "printer_information", 109,
+        {0x02,
+         "printer_information",
+         109,
          {{"printer_info.ubProtocolRevision", 0, 1, 'd'},
           {"printer_info.szPartNr", 1, 17, 't'},
           {"printer_info.szSerialNr", 18, 17, 't'},
@@ -30,7 +34,9 @@ const std::vector<SpecRecord> &spec_records()
           {"printer_info.szFwVersion", 81, 11, 't'},
           {"printer_info.szFwDate", 92, 13, 't'},
           {"printer_info.dwFwPatch", 105, 4, 'x'}}},
-        {0x04, "printer_sensor", 35,
+        {0x04,
+         "printer_sensor",
+         35,
          {{"printer_sensor.ubProtocolRevision", 0, 1, 'd'},
           {"printer_sensor.ubAdcMeasurement", 1, 16, 'x'},
           {"printer_sensor.wDigitalInput", 17, 2, 'x'},
@@ -46,12 +52,16 @@ const std::vector<SpecRecord> &spec_records()
           {"printer_sensor.ubAuxiliarySensorState", 30, 1, 'x'},
           {"printer_sensor.ubPresenterSensor1State", 31, 1, 'x'},
           {"printer_sensor.ubPresenterSensor2State", 32, 1, 'x'}}},
-        {0x08, "printer_flash", 163,
+        {0x08,
+         "printer_flash",
+         163,
          {{"printer_flash.ubProtocolRevision", 0, 1, 'd'},
           {"printer_flash.szInfo", 1, 126, 'T'},
           {"printer_flash.wCrc16", 127, 24, 'g'},
           {"printer_flash.ubState", 151, 6, 'g'}}},
-        {0x10, "printer_present", 26,
+        {0x10,
+         "printer_present",
+         26,
          {{"printer_present.ubProtocolRevision", 0, 1, 'd'},
           {"printer_present.ubType", 1, 1, 'd'},
           {"printer_present.wStatus", 2, 2, 'x'},
@@ -60,7 +70,9 @@ const std::vector<SpecRecord> &spec_records()
           {"printer_present.dwNrOfProcessedPages", 6, 4, 's'},
           {"printer_present.dwNrOfEjectedPages", 10, 4, 's'},
           {"printer_present.dwNrOfRejectedPages", 14, 4, 's'}}},
-        {0x20, "printer_life", 39,
+        {0x20,
+         "printer_life",
+         39,
          {{"printer_life.ubProtocolRevision", 0, 1, 'd'},
           {"printer_life.dwTimePoweredS", 1, 4, 'u'},
           {"printer_life.dwDistanceSteppedMm", 5, 4, 'u'},
@@ -74,9 +86,9 @@ const std::vector<SpecRecord> &spec_records()
     return records;
 }
 
-const SpecRecord &spec_record(unsigned mask)
+const ExpectedRecord &expected_record(unsigned mask)
 {
-    for (const auto &record : spec_records()) {
+    for (const auto &record : expected_records()) {
         if (record.mask == mask) return record;
     }
     throw std::invalid_argument("no record for that mask");
@@ -105,11 +117,12 @@ std::string hex_of(const std::vector<std::uint8_t> &bytes, int offset, int width
 std::string quoted_text(const std::vector<std::uint8_t> &bytes, int offset, int width)
 {
     std::string text = "\"";
-    for (int i = offset; i < offset + width && bytes[i] != 0; ++i) text += static_cast<char>(bytes[i]);
+    for (int i = offset; i < offset + width && bytes[i] != 0; ++i)
+        text += static_cast<char>(bytes[i]);
     return text + "\"";
 }
 
-std::string value_text(const SpecField &field, const std::vector<std::uint8_t> &bytes)
+std::string value_text(const ExpectedField &field, const std::vector<std::uint8_t> &bytes)
 {
     long long number = 0;
     long long range = 1;
@@ -143,14 +156,15 @@ std::string value_text(const SpecField &field, const std::vector<std::uint8_t> &
 
 }  // namespace
 
-std::string expected_report(const SpecRecord &record, const std::vector<std::uint8_t> &bytes,
+std::string expected_report(const ExpectedRecord &record, const std::vector<std::uint8_t> &bytes,
                             bool verbose)
 {
     if (static_cast<int>(bytes.size()) != record.size) throw std::invalid_argument("record size");
-    std::string text = field_line(record.inquiry_name, std::to_string(record.mask) +
-                                                           hex_of(bytes, 0, record.size));
+    std::string text = field_line(record.inquiry_name,
+                                  std::to_string(record.mask) + hex_of(bytes, 0, record.size));
     if (!verbose) return text;
-    for (const auto &field : record.fields) text += field_line(field.name, value_text(field, bytes));
+    for (const auto &field : record.fields)
+        text += field_line(field.name, value_text(field, bytes));
     return text;
 }
 
@@ -201,7 +215,7 @@ std::string with_banner_marked(const std::string &output)
     return marked;
 }
 
-std::vector<std::uint8_t> bytes_of_hex_line(const std::string &output, const SpecRecord &record)
+std::vector<std::uint8_t> bytes_of_hex_line(const std::string &output, const ExpectedRecord &record)
 {
     const std::string head = field_line(record.inquiry_name, std::to_string(record.mask) + "[");
     const std::size_t at = output.find(head.substr(0, head.size() - 1));

@@ -10,7 +10,7 @@ namespace orvy::test::inquiry {
 
 inline constexpr const char *tool = "Orvy_InquiryTool";
 
-struct SpecField {
+struct ExpectedField {
     const char *name;
     int offset;
     int width;
@@ -18,22 +18,22 @@ struct SpecField {
                 // 't' text, 'x' hex, 'g' grouped hex (6 groups), 'T' six texts
 };
 
-struct SpecRecord {
+struct ExpectedRecord {
     unsigned mask;
     const char *inquiry_name;
     int size;
-    std::vector<SpecField> fields;
+    std::vector<ExpectedField> fields;
 };
 
 // The six records in inquiry bit order.
-const std::vector<SpecRecord> &spec_records();
-const SpecRecord &spec_record(unsigned mask);
+const std::vector<ExpectedRecord> &expected_records();
+const ExpectedRecord &expected_record(unsigned mask);
 
 // `name` padded to 50 columns, " = ", `value`, newline.
 std::string field_line(const std::string &name, const std::string &value);
 
 // Hex line and, with verbose, the field lines of one record.
-std::string expected_report(const SpecRecord &record, const std::vector<std::uint8_t> &bytes,
+std::string expected_report(const ExpectedRecord &record, const std::vector<std::uint8_t> &bytes,
                             bool verbose);
 
 // A test name made of the letters and digits of `what`.
@@ -49,6 +49,7 @@ std::string with_banner_marked(const std::string &output);
 
 // The record bytes shown in the hex line of `record`, or empty when the
 // output has no well-formed hex line for it.
-std::vector<std::uint8_t> bytes_of_hex_line(const std::string &output, const SpecRecord &record);
+std::vector<std::uint8_t> bytes_of_hex_line(const std::string &output,
+                                            const ExpectedRecord &record);
 
 }  // namespace orvy::test::inquiry

@@ -46,21 +46,20 @@ private:
 std::string report(unsigned mask, const std::vector<std::uint8_t> &bytes, bool verbose)
 {
     MemoryStream out;
-    orvy::inquiry::report_block(out.file(), mask, spec_record(mask).inquiry_name, bytes, verbose);
+    orvy::inquiry::report_block(out.file(), mask, expected_record(mask).inquiry_name, bytes,
+                                verbose);
     return out.text();
 }
 
-std::vector<std::uint8_t> record_with(unsigned mask, int offset, const std::vector<std::uint8_t> &patch)
+std::vector<std::uint8_t> record_with(unsigned mask, int offset,
+                                      const std::vector<std::uint8_t> &patch)
 {
-    std::vector<std::uint8_t> bytes(spec_record(mask).size, 0);
+    std::vector<std::uint8_t> bytes(expected_record(mask).size, 0);
     std::copy(patch.begin(), patch.end(), bytes.begin() + offset);
     return bytes;
 }
 
-std::vector<std::uint8_t> text_bytes(const std::string &text)
-{
-    return {text.begin(), text.end()};
-}
+std::vector<std::uint8_t> text_bytes(const std::string &text) { return {text.begin(), text.end()}; }
 
 std::vector<std::uint8_t> counting(int count, int first = 0)
 {
@@ -85,8 +84,9 @@ TEST_P(FieldDecoding, PrintsTheFieldLineFromTheStoredBytes)
     const FieldCase &c = GetParam();
     const std::string output = report(c.mask, record_with(c.mask, c.offset, c.patch), true);
     const std::string wanted = field_line(c.name, c.value);
-    EXPECT_NE(output.find(wanted), std::string::npos) << c.what << "\nwanted: " << wanted
-                                                      << "output:\n" << output;
+    EXPECT_NE(output.find(wanted), std::string::npos)
+        << c.what << "\nwanted: " << wanted << "output:\n"
+        << output;
 }
 
 const std::string slot_x11(11, 'X');
@@ -96,40 +96,99 @@ const std::string slot_a21(21, 'A');
 INSTANTIATE_TEST_SUITE_P(
     Edges, FieldDecoding,
     testing::Values(
-        FieldCase{"signed 16-bit E7 FF", 0x01, 5, {0xE7, 0xFF}, "printer_status.siPrintHeadTempC", "-25"},
-        FieldCase{"signed 16-bit minimum", 0x04, 19, {0x00, 0x80}, "printer_sensor.siPrintHeadTempC", "-32768"},
-        FieldCase{"unsigned 16-bit FF FF", 0x01, 7, {0xFF, 0xFF}, "printer_status.wBoardVoltageTv", "65535"},
-        FieldCase{"16-bit little-endian", 0x04, 21, {0x34, 0x12}, "printer_sensor.wBoardVoltageTv", "4660"},
-        FieldCase{"unsigned byte in decimal", 0x04, 0, {0xFF}, "printer_sensor.ubProtocolRevision", "255"},
-        FieldCase{"32-bit decimal is signed", 0x10, 6, {0xFF, 0xFF, 0xFF, 0xFF}, "printer_present.dwNrOfProcessedPages", "-1"},
-        FieldCase{"32-bit decimal minimum", 0x10, 10, {0x00, 0x00, 0x00, 0x80}, "printer_present.dwNrOfEjectedPages", "-2147483648"},
-        FieldCase{"32-bit little-endian", 0x10, 14, {0x78, 0x56, 0x34, 0x12}, "printer_present.dwNrOfRejectedPages", "305419896"},
-        FieldCase{"32-bit unsigned form", 0x20, 1, {0xFF, 0xFF, 0xFF, 0xFF}, "printer_life.dwTimePoweredS", "4294967295"},
-        FieldCase{"16-bit unsigned form", 0x20, 29, {0xFF, 0xFF}, "printer_life.wNrOfPaperLoads", "65535"},
-        FieldCase{"hex keeps stored order", 0x01, 0, {0x01, 0x00, 0x00, 0x80}, "printer_status.dwStatus", "[01000080]"},
+        FieldCase{
+            "signed 16-bit E7 FF", 0x01, 5, {0xE7, 0xFF}, "printer_status.siPrintHeadTempC", "-25"},
+        FieldCase{"signed 16-bit minimum",
+                  0x04,
+                  19,
+                  {0x00, 0x80},
+                  "printer_sensor.siPrintHeadTempC",
+                  "-32768"},
+        FieldCase{"unsigned 16-bit FF FF",
+                  0x01,
+                  7,
+                  {0xFF, 0xFF},
+                  "printer_status.wBoardVoltageTv",
+                  "65535"},
+        FieldCase{"16-bit little-endian",
+                  0x04,
+                  21,
+                  {0x34, 0x12},
+                  "printer_sensor.wBoardVoltageTv",
+                  "4660"},
+        FieldCase{"unsigned byte in decimal",
+                  0x04,
+                  0,
+                  {0xFF},
+                  "printer_sensor.ubProtocolRevision",
+                  "255"},
+        FieldCase{"32-bit decimal is signed",
+                  0x10,
+                  6,
+                  {0xFF, 0xFF, 0xFF, 0xFF},
+                  "printer_present.dwNrOfProcessedPages",
+                  "-1"},
+        FieldCase{"32-bit decimal minimum",
+                  0x10,
+                  10,
+                  {0x00, 0x00, 0x00, 0x80},
+                  "printer_present.dwNrOfEjectedPages",
+                  "-2147483648"},
+        FieldCase{"32-bit little-endian",
+                  0x10,
+                  14,
+                  {0x78, 0x56, 0x34, 0x12},
+                  "printer_present.dwNrOfRejectedPages",
+                  "305419896"},
+        FieldCase{"32-bit unsigned form",
+                  0x20,
+                  1,
+                  {0xFF, 0xFF, 0xFF, 0xFF},
+                  "printer_life.dwTimePoweredS",
+                  "4294967295"},
+        FieldCase{"16-bit unsigned form",
+                  0x20,
+                  29,
+                  {0xFF, 0xFF},
+                  "printer_life.wNrOfPaperLoads",
+                  "65535"},
+        FieldCase{"hex keeps stored order",
+                  0x01,
+                  0,
+                  {0x01, 0x00, 0x00, 0x80},
+                  "printer_status.dwStatus",
+                  "[01000080]"},
         FieldCase{"hex word", 0x01, 10, {0x34, 0x12}, "printer_status.wError", "[3412]"},
         FieldCase{"hex byte", 0x01, 4, {0x0A}, "printer_status.ubPrintJobId", "[0A]"},
-        FieldCase{"sixteen bytes in one group", 0x04, 1, counting(16, 0xF0), "printer_sensor.ubAdcMeasurement",
-                  "[F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF]"},
-        FieldCase{"text up to its zero byte", 0x02, 1, text_bytes(std::string("AB\0CD", 5)), "printer_info.szPartNr", "\"AB\""},
+        FieldCase{"sixteen bytes in one group", 0x04, 1, counting(16, 0xF0),
+                  "printer_sensor.ubAdcMeasurement", "[F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF]"},
+        FieldCase{"text up to its zero byte", 0x02, 1, text_bytes(std::string("AB\0CD", 5)),
+                  "printer_info.szPartNr", "\"AB\""},
         FieldCase{"empty text slot", 0x02, 18, {0x00, 'Q'}, "printer_info.szSerialNr", "\"\""},
-        FieldCase{"full slot stops at its end", 0x02, 81, text_bytes(slot_x11 + slot_z13), "printer_info.szFwVersion",
-                  "\"" + slot_x11 + "\""},
-        FieldCase{"full last slot before a word", 0x02, 92, text_bytes(slot_z13 + "ABCD"), "printer_info.szFwDate",
-                  "\"" + slot_z13 + "\""},
-        FieldCase{"grouped hex of four-byte entries", 0x08, 127, counting(24, 0xA0), "printer_flash.wCrc16",
+        FieldCase{"full slot stops at its end", 0x02, 81, text_bytes(slot_x11 + slot_z13),
+                  "printer_info.szFwVersion", "\"" + slot_x11 + "\""},
+        FieldCase{"full last slot before a word", 0x02, 92, text_bytes(slot_z13 + "ABCD"),
+                  "printer_info.szFwDate", "\"" + slot_z13 + "\""},
+        FieldCase{"grouped hex of four-byte entries", 0x08, 127, counting(24, 0xA0),
+                  "printer_flash.wCrc16",
                   "[A0A1A2A3] [A4A5A6A7] [A8A9AAAB] [ACADAEAF] [B0B1B2B3] [B4B5B6B7]"},
-        FieldCase{"grouped hex of single bytes", 0x08, 151, counting(6, 0x1F), "printer_flash.ubState",
-                  "[1F] [20] [21] [22] [23] [24]"},
-        FieldCase{"six empty texts", 0x08, 1, {}, "printer_flash.szInfo", "\"\" \"\" \"\" \"\" \"\" \"\" "},
+        FieldCase{"grouped hex of single bytes", 0x08, 151, counting(6, 0x1F),
+                  "printer_flash.ubState", "[1F] [20] [21] [22] [23] [24]"},
+        FieldCase{"six empty texts",
+                  0x08,
+                  1,
+                  {},
+                  "printer_flash.szInfo",
+                  "\"\" \"\" \"\" \"\" \"\" \"\" "},
         FieldCase{"six texts, one full", 0x08, 1,
                   text_bytes(std::string("ONE") + std::string(18, '\0') + slot_a21 + "THREE"),
-                  "printer_flash.szInfo", "\"ONE\" \"" + slot_a21 + "\" \"THREE\" \"\" \"\" \"\" "}),
+                  "printer_flash.szInfo",
+                  "\"ONE\" \"" + slot_a21 + "\" \"THREE\" \"\" \"\" \"\" "}),
     [](const auto &info) { return test_name(info.param.what); });
 
 TEST(Report, VerbosePrintsTheHexLineThenEveryFieldLine)
 {
-    for (const auto &record : spec_records()) {
+    for (const auto &record : expected_records()) {
         std::vector<std::uint8_t> bytes = counting(record.size, 0x41);
         EXPECT_EQ(report(record.mask, bytes, true), expected_report(record, bytes, true))
             << record.inquiry_name;
@@ -138,7 +197,7 @@ TEST(Report, VerbosePrintsTheHexLineThenEveryFieldLine)
 
 TEST(Report, WithoutVerboseOnlyTheHexLine)
 {
-    for (const auto &record : spec_records()) {
+    for (const auto &record : expected_records()) {
         std::vector<std::uint8_t> bytes = counting(record.size, 0x80);
         EXPECT_EQ(report(record.mask, bytes, false), expected_report(record, bytes, false))
             << record.inquiry_name;
@@ -151,7 +210,7 @@ TEST(Report, LineCountsAndColumnOfTheEqualsSign)
                                                             {0x08, 4}, {0x10, 8},  {0x20, 9}};
     for (const auto &[mask, count] : field_lines) {
         const auto lines = orvy::test::lines_of(
-            report(mask, std::vector<std::uint8_t>(spec_record(mask).size, 0), true));
+            report(mask, std::vector<std::uint8_t>(expected_record(mask).size, 0), true));
         EXPECT_EQ(static_cast<int>(lines.size()), 1 + count) << "mask " << mask;
         for (const auto &line : lines) EXPECT_EQ(line.substr(50, 3), " = ") << line;
     }
@@ -173,15 +232,16 @@ TEST(Report, FlushesTheHexLineButNotTheFieldLines)
     MemoryStream out;
     const auto bytes = counting(39);
     orvy::inquiry::report_block(out.file(), 0x20, "printer_life", bytes, true);
-    EXPECT_EQ(out.flushed(), expected_report(spec_record(0x20), bytes, false));
-    EXPECT_EQ(out.text(), expected_report(spec_record(0x20), bytes, true));
+    EXPECT_EQ(out.flushed(), expected_report(expected_record(0x20), bytes, false));
+    EXPECT_EQ(out.text(), expected_report(expected_record(0x20), bytes, true));
 }
 
 TEST(Messages, BannerCarriesTheBuildDateAndTime)
 {
     MemoryStream out;
     orvy::inquiry::print_banner(out.file(), {"Aug  5 2018", "11:02:41"});
-    EXPECT_EQ(out.flushed(), "# Velmora - Orvy_InquiryTool - Version R3-V1.04e-BETA - Aug  5 2018 - 11:02:41\n");
+    EXPECT_EQ(out.flushed(),
+              "# Velmora - Orvy_InquiryTool - Version R3-V1.04e-BETA - Aug  5 2018 - 11:02:41\n");
 }
 
 TEST(Messages, HelpIsFlushedWhole)

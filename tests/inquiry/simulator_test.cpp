@@ -31,14 +31,15 @@ RunResult run_tool(const std::vector<std::string> &sim_options,
     return orvy::test::run_under_simulator(sim_options, command);
 }
 
-#define SKIP_IF_NO_SIMULATOR(result)                                                          \
-    if ((result).exit_status == simulator_failed || (result).exit_status == -1) {             \
-        GTEST_SKIP() << "simulator not available or option unknown: " << (result).err;       \
+#define SKIP_IF_NO_SIMULATOR(result)                                                               \
+    if ((result).exit_status == simulator_failed || (result).exit_status == -1) {                  \
+        GTEST_SKIP() << "simulator not available or option unknown: " << (result).err;             \
     }
 
 std::string opened(const std::string &port)
 {
-    return "# Opening connection to printer port \"" + port + "\" ... done\n"
+    return "# Opening connection to printer port \"" + port +
+           "\" ... done\n"
            "# Sending synchronization characters ... done\n";
 }
 
@@ -47,7 +48,7 @@ std::string closed(const std::string &port)
     return "# Closing connection to printer port \"" + port + "\" ... done\n";
 }
 
-std::string inquiring(const SpecRecord &record)
+std::string inquiring(const ExpectedRecord &record)
 {
     char mask[3];
     std::snprintf(mask, sizeof mask, "%02X", record.mask);
@@ -55,7 +56,7 @@ std::string inquiring(const SpecRecord &record)
            ", Size=" + std::to_string(record.size) + ", ...  ";
 }
 
-std::string inquired(const SpecRecord &record)
+std::string inquired(const ExpectedRecord &record)
 {
     char mask[3];
     std::snprintf(mask, sizeof mask, "%02X", record.mask);
@@ -67,7 +68,7 @@ std::string inquired(const SpecRecord &record)
 std::string reports_from_hex_lines(const std::string &output, bool progress, bool verbose)
 {
     std::string expected;
-    for (const auto &record : spec_records()) {
+    for (const auto &record : expected_records()) {
         const auto bytes = bytes_of_hex_line(output, record);
         if (progress) expected += inquiring(record);
         if (bytes.empty()) return expected + "<no hex line for " + record.inquiry_name + ">";
@@ -85,9 +86,9 @@ TEST_P(FullReport, VerbosePrintsSixHexLinesAnd53FieldLines)
     const auto result = run_tool({}, {"-v", port, "[3F]"});
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(with_banner_marked(result.out),
-              "<banner>\n" + opened(port) + reports_from_hex_lines(result.out, true, true) +
-                  closed(port));
+    EXPECT_EQ(with_banner_marked(result.out), "<banner>\n" + opened(port) +
+                                                  reports_from_hex_lines(result.out, true, true) +
+                                                  closed(port));
 
     static const std::regex field_or_hex_line("printer_[a-z]+(\\.[A-Za-z0-9]+)? + = .*");
     int lines = 0;
@@ -108,8 +109,9 @@ TEST(Inquiry, SendsSynchronisationThenOneInquiryPerBitInBitOrder)
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.out, reports_from_hex_lines(result.out, false, false));
-    EXPECT_EQ(orvy::test::transcript_bytes(result.log, "usb", ">"),
-              "00 00 00 00 00 00 00 00 00 00 1D 61 01 1D 61 02 1D 61 04 1D 61 08 1D 61 10 1D 61 20");
+    EXPECT_EQ(
+        orvy::test::transcript_bytes(result.log, "usb", ">"),
+        "00 00 00 00 00 00 00 00 00 00 1D 61 01 1D 61 02 1D 61 04 1D 61 08 1D 61 10 1D 61 20");
     // The pause after synchronising, and two around each clear.
     EXPECT_GE(result.seconds, 0.5 + 6 * 0.2);
 }
@@ -161,7 +163,7 @@ TEST_P(ExchangeFailures, PrintTheirLinesAndTheRunGoesOn)
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0) << c.what;
     EXPECT_EQ(with_banner_marked(result.out),
-              "<banner>\n" + opened(c.port) + inquiring(spec_record(0x01)) + c.error_line +
+              "<banner>\n" + opened(c.port) + inquiring(expected_record(0x01)) + c.error_line +
                   "failed\n! Orvy_InquiryTool: inquiry [01] failed => " + c.failure + "\n" +
                   closed(c.port))
         << c.what;
@@ -188,16 +190,24 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ExchangeFailure{"no answer, USB", {"--silent"}, usb, size_line(0), no_header},
         ExchangeFailure{"no answer, serial", {"--silent"}, tty, size_line(0), no_header},
-        ExchangeFailure{"three bytes, device file", {"--short-answer", "3"}, lp, size_line(3), no_header},
+        ExchangeFailure{
+            "three bytes, device file", {"--short-answer", "3"}, lp, size_line(3), no_header},
         // USB delivers all or nothing.
         ExchangeFailure{"three bytes, USB", {"--short-answer", "3"}, usb, size_line(0), no_header},
         ExchangeFailure{"wrong type", {"--answer-type", "3"}, usb, data_line(3, 14), wrong_type},
         ExchangeFailure{"wrong size", {"--answer-size", "16"}, lp, data_line(2, 16), wrong_size},
-        ExchangeFailure{"bad first byte", {"--answer-esc", "0x00"}, usb, data_line(2, 14), wrong_size},
-        ExchangeFailure{"bad second byte", {"--answer-marker", "0"}, tty, data_line(2, 14), wrong_size},
-        ExchangeFailure{"garbage before the header", {"--garbage", "2"}, usb, data_line(0x1B, 0xFF), wrong_type},
+        ExchangeFailure{
+            "bad first byte", {"--answer-esc", "0x00"}, usb, data_line(2, 14), wrong_size},
+        ExchangeFailure{
+            "bad second byte", {"--answer-marker", "0"}, tty, data_line(2, 14), wrong_size},
+        ExchangeFailure{"garbage before the header",
+                        {"--garbage", "2"},
+                        usb,
+                        data_line(0x1B, 0xFF),
+                        wrong_type},
         ExchangeFailure{"part of the record, USB", {"--short-answer", "10"}, usb, "", no_data},
-        ExchangeFailure{"part of the record, device file", {"--short-answer", "10"}, lp, "", no_data}),
+        ExchangeFailure{
+            "part of the record, device file", {"--short-answer", "10"}, lp, "", no_data}),
     [](const auto &info) { return test_name(info.param.what); });
 
 TEST(Inquiry, AFailedInquiryDoesNotStopTheNextOnes)

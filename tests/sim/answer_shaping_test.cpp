@@ -65,7 +65,9 @@ TEST(PacketSplit, LastSizeRepeatsAndNoPacketExceedsTheEndpoint)
     const Case cases[] = {
         {{}, 64, {64, 64, 39}},
         {{100}, 64, {64, 64, 39}},
-        {{4, 14}, 64, [] {
+        {{4, 14},
+         64,
+         [] {
              std::vector<std::size_t> v{4};
              for (int i = 0; i < 11; ++i) v.push_back(14);
              v.push_back(9);

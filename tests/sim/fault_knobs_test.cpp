@@ -76,7 +76,8 @@ TEST(StreamKnobs, PendingBytesAreReadableAtOnce)
 TEST(StreamKnobs, DeviceFileIoctlsSeeThePendingBytes)
 {
     for (const std::string &port : {kLp, kTty}) {
-        const RunResult r = client({"--pending", "AA BB CC"}, port, {"sleep:100", "excl", "fionread", "r:3"});
+        const RunResult r =
+            client({"--pending", "AA BB CC"}, port, {"sleep:100", "excl", "fionread", "r:3"});
         EXPECT_EQ(line(r, "excl"), "excl 0") << port;
         EXPECT_EQ(line(r, "fionread"), "fionread 0 3") << port;
         EXPECT_EQ(line(r, "r "), "r 3 AA BB CC") << port;
@@ -85,7 +86,8 @@ TEST(StreamKnobs, DeviceFileIoctlsSeeThePendingBytes)
 
 TEST(StreamKnobs, BabbleNeverStops)
 {
-    const RunResult r = client({"--babble-ms", "10"}, kUsb, {"sleep:100", "in:64", "sleep:100", "in:64"});
+    const RunResult r =
+        client({"--babble-ms", "10"}, kUsb, {"sleep:100", "in:64", "sleep:100", "in:64"});
     EXPECT_EQ(line(r, "in ", 0), "in 0 1 55");
     EXPECT_EQ(line(r, "in ", 1), "in 0 1 55");
     const RunResult lp = client({"--babble-ms", "10"}, kLp, {"sleep:100", "r:5:500"});
@@ -104,7 +106,8 @@ TEST(OutputKnobs, PaperOutFillsTheDeviceFile)
     const RunResult stopped = client({"--paper-out"}, kLp, {"fill:1048576"});
     const std::string filled = line(stopped, "fill ");
     ASSERT_FALSE(filled.empty()) << stopped.out << stopped.err;
-    EXPECT_LT(std::stol(filled.substr(5)), 1048576) << "a stopped printer takes only what the pty holds";
+    EXPECT_LT(std::stol(filled.substr(5)), 1048576)
+        << "a stopped printer takes only what the pty holds";
     EXPECT_EQ(transcript_bytes(stopped.log, "lp", ">"), "");
 }
 
@@ -149,7 +152,8 @@ TEST(DeviceKnobs, IdentityAndEndpoints)
         {{"--alt-settings", "2"}, "desc " + family_id() + " alts=2 eps=81/64,02/64"},
         {{"--in-packet-size", "8"}, "desc " + family_id() + " alts=1 eps=81/8,02/64"},
     };
-    for (const auto &c : cases) EXPECT_EQ(line(client(c.options, kUsb, {"desc"}, false), "desc"), c.desc);
+    for (const auto &c : cases)
+        EXPECT_EQ(line(client(c.options, kUsb, {"desc"}, false), "desc"), c.desc);
 }
 
 TEST(DeviceKnobs, SmallInPacketsStillCarryTheAnswer)
@@ -171,15 +175,20 @@ TEST(ClaimKnobs, KernelDriverAndBusyClaims)
         {{"--kernel-driver", "detachable"},
          {"driver", "claim", "detach", "driver", "claim"},
          {"driver 1", "claim -6", "detach 0", "driver 0", "claim 0"}},
-        {{"--kernel-driver", "stuck"}, {"driver", "detach", "claim"}, {"driver 1", "detach -99", "claim -6"}},
+        {{"--kernel-driver", "stuck"},
+         {"driver", "detach", "claim"},
+         {"driver 1", "detach -99", "claim -6"}},
         {{"--claim-busy", "2"}, {"claim", "claim", "claim"}, {"claim -6", "claim -6", "claim 0"}},
-        {{"--claim-busy", "always"}, {"claim", "claim", "claim"}, {"claim -6", "claim -6", "claim -6"}},
+        {{"--claim-busy", "always"},
+         {"claim", "claim", "claim"},
+         {"claim -6", "claim -6", "claim -6"}},
     };
     for (const auto &c : cases) {
         const RunResult r = client(c.options, kUsb, c.steps, false);
         EXPECT_EQ(orvy::test::lines_of(r.out), c.lines) << r.err;
     }
-    const RunResult detach = client({"--kernel-driver", "detachable"}, kUsb, {"detach", "claim", "release"}, false);
+    const RunResult detach =
+        client({"--kernel-driver", "detachable"}, kUsb, {"detach", "claim", "release"}, false);
     EXPECT_TRUE(has_line(detach.log, "usb: detach kernel driver 0")) << detach.log;
     EXPECT_TRUE(has_line(detach.log, "usb: claim interface 0"));
     EXPECT_TRUE(has_line(detach.log, "usb: release interface 0"));
@@ -205,7 +214,8 @@ TEST(ClaimKnobs, StallFailsInTransfersWithPipe)
 TEST(Robustness, ADeadClientsTransferTakesNoAnswer)
 {
     const std::string script = "timeout -s KILL 0.5 " SIM_CLIENT_PATH " " + kUsb +
-                               " claim in:64:5000; " SIM_CLIENT_PATH " " + kUsb + " claim w:1D6101 r:18";
+                               " claim in:64:5000; " SIM_CLIENT_PATH " " + kUsb +
+                               " claim w:1D6101 r:18";
     const RunResult r = orvy::test::run_under_simulator({}, {"sh", "-c", script}, 30);
     EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer) << r.out << r.err;
 }

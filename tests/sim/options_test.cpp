@@ -10,10 +10,32 @@ ParsedOptions parse(std::vector<std::string> args) { return parse_options(args);
 
 TEST(Options, KnobsAndCommand)
 {
-    const auto p = parse({"--log", "/tmp/x.log", "--delay-ms", "250", "--split", "4,14", "--pending",
-                          "AA BB CC", "--answer-esc=0x1c", "--answer-size", "16", "--short-answer", "3",
-                          "--garbage", "2", "--claim-busy", "always", "--kernel-driver", "stuck",
-                          "--vendor-id", "0x1234", "--in-packet-size", "8", "--", "prog", "--silent"});
+    const auto p = parse({"--log",
+                          "/tmp/x.log",
+                          "--delay-ms",
+                          "250",
+                          "--split",
+                          "4,14",
+                          "--pending",
+                          "AA BB CC",
+                          "--answer-esc=0x1c",
+                          "--answer-size",
+                          "16",
+                          "--short-answer",
+                          "3",
+                          "--garbage",
+                          "2",
+                          "--claim-busy",
+                          "always",
+                          "--kernel-driver",
+                          "stuck",
+                          "--vendor-id",
+                          "0x1234",
+                          "--in-packet-size",
+                          "8",
+                          "--",
+                          "prog",
+                          "--silent"});
     ASSERT_EQ(p.error, "");
     const Options &o = p.options;
     EXPECT_EQ(o.log_path, "/tmp/x.log");
@@ -55,11 +77,20 @@ TEST(Options, CommandStartsAtTheFirstNonOption)
 TEST(Options, BadCommandLinesAreRefused)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},           {"--delay-ms"},           {"--delay-ms", "x"},
-        {"--delay-ms", "-1"},  {"--split", "0"},         {"--split", "4,,2"},
-        {"--pending", "AB C"}, {"--answer-type", "256"}, {"--kernel-driver", "maybe"},
-        {"--endpoints", "3"},  {"--alt-settings", "0"},  {"--claim-busy", "often"},
-        {"--silent=1"},        {"--vendor-id", "0x10000"},
+        {"--bogus"},
+        {"--delay-ms"},
+        {"--delay-ms", "x"},
+        {"--delay-ms", "-1"},
+        {"--split", "0"},
+        {"--split", "4,,2"},
+        {"--pending", "AB C"},
+        {"--answer-type", "256"},
+        {"--kernel-driver", "maybe"},
+        {"--endpoints", "3"},
+        {"--alt-settings", "0"},
+        {"--claim-busy", "often"},
+        {"--silent=1"},
+        {"--vendor-id", "0x10000"},
     };
     for (const auto &args : bad) EXPECT_NE(parse(args).error, "") << args[0];
 }

@@ -14,7 +14,8 @@ std::vector<Kind> kinds(const std::vector<Command> &commands)
 {
     std::vector<Kind> k;
     for (const auto &c : commands)
-        if (k.empty() || c.kind != Kind::PrintData || k.back() != Kind::PrintData) k.push_back(c.kind);
+        if (k.empty() || c.kind != Kind::PrintData || k.back() != Kind::PrintData)
+            k.push_back(c.kind);
     return k;
 }
 
@@ -37,13 +38,14 @@ const Bytes kSampleStream = {
     0x1B, 0xF2, 0x03, 0x00,                    // hard reset
     0x0C,                                      // form feed
     0x1B, 0xF0, 0x06, 0x01, 0x02,              // full cut
-    'A', 'B',                                  // print data
+    'A',  'B',                                 // print data
 };
 
 TEST(CommandParser, SameCommandsWhateverTheChunking)
 {
-    const std::vector<Kind> expected = {Kind::Sync,      Kind::Sync,     Kind::Inquiry, Kind::PageLength,
-                                        Kind::HardReset, Kind::FormFeed, Kind::FullCut, Kind::PrintData};
+    const std::vector<Kind> expected = {Kind::Sync,       Kind::Sync,      Kind::Inquiry,
+                                        Kind::PageLength, Kind::HardReset, Kind::FormFeed,
+                                        Kind::FullCut,    Kind::PrintData};
     for (std::size_t chunk : {1u, 2u, 3u, 5u, 7u, 64u}) {
         const auto commands = parse_in_chunks(kSampleStream, chunk);
         EXPECT_EQ(kinds(commands), expected) << "chunk " << chunk;
@@ -97,7 +99,8 @@ TEST(PrinterState, CutsAndHardResetsCountInTheLifeRecord)
     const std::uint32_t cuts = life_field(printer, 25);
     const std::uint32_t resets = life_field(printer, 21);
     const std::uint32_t starts = life_field(printer, 17);
-    run(printer, {0x1B, 0xF0, 0x06, 0x01, 0x02, 0x1B, 0xF0, 0x06, 0x01, 0x02, 0x1B, 0xF2, 0x03, 0x00});
+    run(printer,
+        {0x1B, 0xF0, 0x06, 0x01, 0x02, 0x1B, 0xF0, 0x06, 0x01, 0x02, 0x1B, 0xF2, 0x03, 0x00});
     EXPECT_EQ(life_field(printer, 25), cuts + 2);
     EXPECT_EQ(life_field(printer, 21), resets + 1);
     EXPECT_EQ(life_field(printer, 17), starts + 1);
@@ -120,7 +123,8 @@ TEST(PrinterState, InquiriesAnswerAndOtherCommandsDoNot)
     Printer printer;
     CommandParser parser;
     int answers = 0;
-    for (const auto &command : parser.feed(kSampleStream)) answers += printer.execute(command) ? 1 : 0;
+    for (const auto &command : parser.feed(kSampleStream))
+        answers += printer.execute(command) ? 1 : 0;
     EXPECT_EQ(answers, 1);
     EXPECT_EQ(printer.sync_bytes(), 2u);
     EXPECT_EQ(printer.print_bytes(), 2u);

@@ -19,9 +19,13 @@ Bytes answer(std::uint8_t mask)
 
 std::uint32_t le32(const Bytes &r, std::size_t at)
 {
-    return r.at(at) | r.at(at + 1) << 8 | r.at(at + 2) << 16 | static_cast<std::uint32_t>(r.at(at + 3)) << 24;
+    return r.at(at) | r.at(at + 1) << 8 | r.at(at + 2) << 16 |
+           static_cast<std::uint32_t>(r.at(at + 3)) << 24;
 }
-std::uint16_t le16(const Bytes &r, std::size_t at) { return static_cast<std::uint16_t>(r.at(at) | r.at(at + 1) << 8); }
+std::uint16_t le16(const Bytes &r, std::size_t at)
+{
+    return static_cast<std::uint16_t>(r.at(at) | r.at(at + 1) << 8);
+}
 
 // Text of a slot up to its zero byte, never beyond the slot.
 std::string slot(const Bytes &r, std::size_t at, std::size_t width)

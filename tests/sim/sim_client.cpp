@@ -13,10 +13,9 @@
 //   claim[:N], release, driver (kernel driver active), detach  -> "<step> <result>"
 //   config:N       set configuration N, read it back -> "config <result> <value>"
 //   fill:SIZE      device file: non-blocking write of SIZE blanks -> "fill <count>"
-//   fionread, excl device file: ioctl FIONREAD / TIOCEXCL -> "fionread <result> <count>", "excl <result>"
-//   desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64"
-//   stty           serial 115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>"
-//   sleep:MS
+//   fionread, excl device file: ioctl FIONREAD / TIOCEXCL -> "fionread <result> <count>", "excl
+//   <result>" desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64" stty           serial
+//   115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>" sleep:MS
 #include <fcntl.h>
 #include <libusb.h>
 #include <poll.h>
@@ -91,12 +90,14 @@ struct Usb {
         libusb_device **list = nullptr;
         const ssize_t count = libusb_get_device_list(context, &list);
         for (ssize_t i = 0; i < count; ++i) {
-            if (libusb_get_bus_number(list[i]) == bus && libusb_get_device_address(list[i]) == address) {
+            if (libusb_get_bus_number(list[i]) == bus &&
+                libusb_get_device_address(list[i]) == address) {
                 libusb_config_descriptor *config = nullptr;
                 if (libusb_get_active_config_descriptor(list[i], &config) == 0) {
                     const auto &alt = config->interface[0].altsetting[0];
                     for (int e = 0; e < alt.bNumEndpoints; ++e)
-                        if (alt.endpoint[e].bEndpointAddress & 0x80) in_packet = alt.endpoint[e].wMaxPacketSize;
+                        if (alt.endpoint[e].bEndpointAddress & 0x80)
+                            in_packet = alt.endpoint[e].wMaxPacketSize;
                     libusb_free_config_descriptor(config);
                 }
                 if (libusb_open(list[i], &handle) != 0) handle = nullptr;
@@ -124,13 +125,14 @@ void describe(libusb_device *device)
         const auto &alt = config->interface[0].altsetting[0];
         for (int e = 0; e < alt.bNumEndpoints; ++e) {
             char text[32];
-            std::snprintf(text, sizeof text, "%s%02X/%d", e ? "," : "", alt.endpoint[e].bEndpointAddress,
-                          alt.endpoint[e].wMaxPacketSize);
+            std::snprintf(text, sizeof text, "%s%02X/%d", e ? "," : "",
+                          alt.endpoint[e].bEndpointAddress, alt.endpoint[e].wMaxPacketSize);
             endpoints += text;
         }
         libusb_free_config_descriptor(config);
     }
-    std::printf("desc %04x:%04x alts=%d eps=%s\n", d.idVendor, d.idProduct, alts, endpoints.c_str());
+    std::printf("desc %04x:%04x alts=%d eps=%s\n", d.idVendor, d.idProduct, alts,
+                endpoints.c_str());
 }
 
 int run_usb(const std::string &port, const std::vector<std::string> &steps)
@@ -147,8 +149,9 @@ int run_usb(const std::string &port, const std::vector<std::string> &steps)
         if (f[0] == "w") {
             Bytes bytes = parse_hex(f.at(1));
             int done = 0;
-            const int rc = libusb_bulk_transfer(usb.handle, 0x02, bytes.data(), static_cast<int>(bytes.size()),
-                                                &done, f.size() > 2 ? std::atoi(f[2].c_str()) : 1000);
+            const int rc =
+                libusb_bulk_transfer(usb.handle, 0x02, bytes.data(), static_cast<int>(bytes.size()),
+                                     &done, f.size() > 2 ? std::atoi(f[2].c_str()) : 1000);
             std::printf("w %d %d\n", rc, done);
         } else if (f[0] == "r") {
             const int want = std::atoi(f.at(1).c_str());
@@ -160,15 +163,19 @@ int run_usb(const std::string &port, const std::vector<std::string> &steps)
                 libusb_bulk_transfer(usb.handle, 0x81, packet, usb.in_packet, &done, 100);
                 got.insert(got.end(), packet, packet + done);
             }
-            std::printf("r %zu %s\n", got.size(), hex(got.data(), static_cast<int>(got.size())).c_str());
+            std::printf("r %zu %s\n", got.size(),
+                        hex(got.data(), static_cast<int>(got.size())).c_str());
         } else if (f[0] == "in") {
             Bytes buffer(static_cast<std::size_t>(std::atoi(f.at(1).c_str())));
             int done = 0;
-            const int rc = libusb_bulk_transfer(usb.handle, 0x81, buffer.data(), static_cast<int>(buffer.size()),
-                                                &done, f.size() > 2 ? std::atoi(f[2].c_str()) : 100);
+            const int rc = libusb_bulk_transfer(usb.handle, 0x81, buffer.data(),
+                                                static_cast<int>(buffer.size()), &done,
+                                                f.size() > 2 ? std::atoi(f[2].c_str()) : 100);
             std::printf("in %d %d %s\n", rc, done, hex(buffer.data(), done).c_str());
         } else if (f[0] == "claim") {
-            std::printf("claim %d\n", libusb_claim_interface(usb.handle, f.size() > 1 ? std::atoi(f[1].c_str()) : 0));
+            std::printf("claim %d\n",
+                        libusb_claim_interface(usb.handle,
+                                               f.size() > 1 ? std::atoi(f[1].c_str()) : 0));
         } else if (f[0] == "release") {
             std::printf("release %d\n", libusb_release_interface(usb.handle, 0));
         } else if (f[0] == "driver") {
@@ -215,11 +222,13 @@ int run_file(const std::string &port, const std::vector<std::string> &steps)
                 pollfd p{fd, POLLIN, 0};
                 if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
                 unsigned char chunk[512];
-                const ssize_t n = read(fd, chunk, std::min<std::size_t>(sizeof chunk, want - got.size()));
+                const ssize_t n =
+                    read(fd, chunk, std::min<std::size_t>(sizeof chunk, want - got.size()));
                 if (n <= 0) break;
                 got.insert(got.end(), chunk, chunk + n);
             }
-            std::printf("r %zu %s\n", got.size(), hex(got.data(), static_cast<int>(got.size())).c_str());
+            std::printf("r %zu %s\n", got.size(),
+                        hex(got.data(), static_cast<int>(got.size())).c_str());
         } else if (f[0] == "fill") {
             const std::size_t size = static_cast<std::size_t>(std::atol(f.at(1).c_str()));
             const Bytes blanks(size, ' ');

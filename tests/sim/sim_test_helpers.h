@@ -23,8 +23,9 @@ inline std::string family_id(unsigned product = 1, unsigned vendor = ORVY_USB_VE
 inline const char *const kStatusAnswer = "1B FF 02 0E 01 00 00 80 00 F9 FF F1 00 01 00 00 00 00";
 
 // sim_client PORT [claim] STEPS under the simulator; USB claims interface 0 first.
-inline orvy::test::RunResult client(const std::vector<std::string> &sim_options, const std::string &port,
-                                    const std::vector<std::string> &steps, bool claim = true)
+inline orvy::test::RunResult client(const std::vector<std::string> &sim_options,
+                                    const std::string &port, const std::vector<std::string> &steps,
+                                    bool claim = true)
 {
     std::vector<std::string> command{SIM_CLIENT_PATH, port};
     if (port == kUsb && claim) command.push_back("claim");

@@ -14,17 +14,17 @@
 
 namespace {
 
-using orvy::test::RunResult;
 using orvy::test::lines_of;
 using orvy::test::run_program;
 using orvy::test::run_under_simulator;
+using orvy::test::RunResult;
 using orvy::test::simulator_path;
 using orvy::test::transcript_bytes;
 using namespace orvy::sim::test;
 
-const char *kLifeAnswer =
-    "1B FF 07 27 01 14 6A 0A CE 4E 89 27 EF 89 F3 29 00 B0 5E 2F 00 9C 01 00 00 11 00 00 00 EF 05 00 00 "
-    "58 00 00 00 00 00 00 00 00 00";
+const char *kLifeAnswer = "1B FF 07 27 01 14 6A 0A CE 4E 89 27 EF 89 F3 29 00 B0 5E 2F 00 9C 01 00 "
+                          "00 11 00 00 00 EF 05 00 00 "
+                          "58 00 00 00 00 00 00 00 00 00";
 
 class EachPort : public testing::TestWithParam<std::string> {};
 
@@ -41,8 +41,10 @@ TEST_P(EachPort, AnswersTheLifeInquiryWithTheSameBytesEveryRun)
         EXPECT_EQ(line(r, "r "), std::string("r 43 ") + kLifeAnswer);
         EXPECT_EQ(transcript_bytes(r.log, name, ">"), "1D 61 20") << r.log;
         EXPECT_EQ(transcript_bytes(r.log, name, "<"), kLifeAnswer) << r.log;
-        if (run == 0) first = r.out;
-        else EXPECT_EQ(r.out, first);
+        if (run == 0)
+            first = r.out;
+        else
+            EXPECT_EQ(r.out, first);
     }
 }
 
@@ -52,7 +54,8 @@ TEST(Simulator, ReportsTheSerialSettingsTheClientSet)
 {
     const RunResult r = client({}, kTty, {"stty", "w:1D6101", "r:18"});
     ASSERT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_TRUE(has_line(r.log, "tty: speed=115200 data=8 parity=none stop=1 flow=rtscts vmin=0 vtime=1"))
+    EXPECT_TRUE(
+        has_line(r.log, "tty: speed=115200 data=8 parity=none stop=1 flow=rtscts vmin=0 vtime=1"))
         << r.log;
     EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
 }
@@ -70,10 +73,12 @@ TEST(Simulator, LsusbShowsThePrinterDescriptors)
     if (access("/usr/bin/lsusb", X_OK) != 0) GTEST_SKIP() << "lsusb is not installed";
     const RunResult r = run_under_simulator({}, {"lsusb", "-v", "-d", family_id()}, 30);
     ASSERT_EQ(r.exit_status, 0) << r.err;
-    const std::vector<std::string> expected{
-        "Bus 001 Device 011: ID " + family_id(),   "bConfigurationValue     1",
-        "bEndpointAddress     0x81  EP 1 IN",       "bEndpointAddress     0x02  EP 2 OUT",
-        "wMaxPacketSize     0x0040  1x 64 bytes",   "bInterfaceClass         7"};
+    const std::vector<std::string> expected{"Bus 001 Device 011: ID " + family_id(),
+                                            "bConfigurationValue     1",
+                                            "bEndpointAddress     0x81  EP 1 IN",
+                                            "bEndpointAddress     0x02  EP 2 OUT",
+                                            "wMaxPacketSize     0x0040  1x 64 bytes",
+                                            "bInterfaceClass         7"};
     for (const auto &wanted : expected)
         EXPECT_NE(r.out.find(wanted), std::string::npos) << wanted << "\n" << r.out;
 }
@@ -107,7 +112,8 @@ TEST(Simulator, ExitStatusIsTheCommands)
     EXPECT_EQ(run_under_simulator({}, {"sh", "-c", "kill -9 $$"}, 30).exit_status, 137);
     const RunResult missing = run_under_simulator({}, {"/nonexistent/program"}, 30);
     EXPECT_EQ(missing.exit_status, 127);
-    EXPECT_NE(missing.err.find("Orvy_Simulator: cannot run /nonexistent/program"), std::string::npos);
+    EXPECT_NE(missing.err.find("Orvy_Simulator: cannot run /nonexistent/program"),
+              std::string::npos);
 }
 
 TEST(Simulator, OwnFailuresExitWith125)
@@ -116,11 +122,12 @@ TEST(Simulator, OwnFailuresExitWith125)
     EXPECT_EQ(bad.exit_status, 125);
     EXPECT_EQ(bad.err.rfind("Orvy_Simulator: ", 0), 0u) << bad.err;
     const RunResult missing =
-        run_program({"env", "ORVY_SIMULATOR_PRELOAD=/nonexistent/libumockdev-preload.so.0", simulator_path(),
-                     "--", "true"},
+        run_program({"env", "ORVY_SIMULATOR_PRELOAD=/nonexistent/libumockdev-preload.so.0",
+                     simulator_path(), "--", "true"},
                     30);
     EXPECT_EQ(missing.exit_status, 125);
-    EXPECT_NE(missing.err.find("Orvy_Simulator: umockdev's preload library"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("Orvy_Simulator: umockdev's preload library"), std::string::npos)
+        << missing.err;
 }
 
 // Nothing of the simulator's (pty masters, sockets, FIFO, transcript) leaks
@@ -145,7 +152,9 @@ double children_cpu_seconds(const std::string &times_output)
     const auto lines = lines_of(times_output);
     if (lines.size() < 2) return -1;
     double user_min = 0, user_s = 0, sys_min = 0, sys_s = 0;
-    if (sscanf(lines.back().c_str(), "%lfm%lfs %lfm%lfs", &user_min, &user_s, &sys_min, &sys_s) != 4) return -1;
+    if (sscanf(lines.back().c_str(), "%lfm%lfs %lfm%lfs", &user_min, &user_s, &sys_min, &sys_s) !=
+        4)
+        return -1;
     return user_min * 60 + user_s + sys_min * 60 + sys_s;
 }
 
@@ -154,8 +163,8 @@ double children_cpu_seconds(const std::string &times_output)
 TEST(Simulator, WaitingClientsDoNotSpin)
 {
     for (const std::string &steps : {kUsb + " claim in:64:3000", kTty + " stty r:1:3000"}) {
-        const std::string script =
-            "'" + simulator_path() + "' --silent -- " SIM_CLIENT_PATH " " + steps + " >/dev/null; times";
+        const std::string script = "'" + simulator_path() + "' --silent -- " SIM_CLIENT_PATH " " +
+                                   steps + " >/dev/null; times";
         const RunResult r = run_program({"sh", "-c", script}, 30);
         const double cpu = children_cpu_seconds(r.out);
         EXPECT_GE(cpu, 0) << r.out;
@@ -169,7 +178,8 @@ std::vector<std::string> entries_of(const std::string &dir)
     std::vector<std::string> names;
     if (DIR *d = opendir(dir.c_str())) {
         while (dirent *e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
         closedir(d);
     }
     return names;
@@ -185,13 +195,18 @@ TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
     const std::string script =
-        "export TMPDIR=" + dir + "; '" + simulator_path() +
-        "' -- true; echo plain=$?; '" + simulator_path() +
-        "' -- sh -c 'echo $$ > " + dir + "/../child.pid; exec sleep 30' & sim=$!; sleep 1; kill -TERM $sim; "
-        "wait $sim; echo term=$?; '" + simulator_path() + "' -- sleep 30 & sim=$!; sleep 1; kill -INT $sim; "
-        "wait $sim; echo int=$?; '" + simulator_path() + "' -- sh -c 'echo $$ > " + dir +
+        "export TMPDIR=" + dir + "; '" + simulator_path() + "' -- true; echo plain=$?; '" +
+        simulator_path() + "' -- sh -c 'echo $$ > " + dir +
+        "/../child.pid; exec sleep 30' & sim=$!; sleep 1; kill -TERM $sim; "
+        "wait $sim; echo term=$?; '" +
+        simulator_path() +
+        "' -- sleep 30 & sim=$!; sleep 1; kill -INT $sim; "
+        "wait $sim; echo int=$?; '" +
+        simulator_path() + "' -- sh -c 'echo $$ > " + dir +
         "/../child2.pid; exec sleep 30' & sim=$!; sleep 1; kill -KILL $sim; wait $sim; sleep 0.3; "
-        "state=$(cut -d' ' -f3 /proc/$(cat " + dir + "/../child2.pid)/stat 2>/dev/null); "
+        "state=$(cut -d' ' -f3 /proc/$(cat " +
+        dir +
+        "/../child2.pid)/stat 2>/dev/null); "
         "[ -z \"$state\" ] || [ \"$state\" = Z ] && echo gone || echo orphan";
     const RunResult r = run_program({"sh", "-c", script}, 30);
     EXPECT_TRUE(has_line(r.out, "plain=0")) << r.out << r.err;

@@ -58,8 +58,10 @@ TEST(SerialSettings, DescribesTheLine)
     const Case cases[] = {
         {CS8 | CREAD | CLOCAL | CRTSCTS, B115200, 0, 1,
          "speed=115200 data=8 parity=none stop=1 flow=rtscts vmin=0 vtime=1"},
-        {CS7 | PARENB | CSTOPB, B9600, 1, 0, "speed=9600 data=7 parity=even stop=2 flow=none vmin=1 vtime=0"},
-        {CS8 | PARENB | PARODD, B2400, 5, 20, "speed=2400 data=8 parity=odd stop=1 flow=none vmin=5 vtime=20"},
+        {CS7 | PARENB | CSTOPB, B9600, 1, 0,
+         "speed=9600 data=7 parity=even stop=2 flow=none vmin=1 vtime=0"},
+        {CS8 | PARENB | PARODD, B2400, 5, 20,
+         "speed=2400 data=8 parity=odd stop=1 flow=none vmin=5 vtime=20"},
     };
     for (const auto &c : cases) {
         termios t{};

@@ -58,7 +58,8 @@ TEST(UsbIdentity, ConfigurationOneWithBulkInAndOut)
 TEST(UsbIdentity, ControlRequests)
 {
     UsbShape shape;
-    const auto request = [&](std::uint8_t type, std::uint8_t req, std::uint16_t value, std::uint16_t length) {
+    const auto request = [&](std::uint8_t type, std::uint8_t req, std::uint16_t value,
+                             std::uint16_t length) {
         return answer_control_request({type, req, value, 0x0409, length}, shape);
     };
     EXPECT_EQ(request(0x80, 0x06, 0x0100, 18), device_descriptor(shape));

@@ -21,8 +21,7 @@ RunResult run_program(const std::vector<std::string> &command, double limit_seco
 
 // Runs `Orvy_Simulator --log <tmp> <sim_options> -- <command>`.
 RunResult run_under_simulator(const std::vector<std::string> &sim_options,
-                              const std::vector<std::string> &command,
-                              double limit_seconds = 60);
+                              const std::vector<std::string> &command, double limit_seconds = 60);
 
 // Path of the simulator binary the tests were built with.
 std::string simulator_path();

@@ -16,8 +16,7 @@ int main(void)
     int failures = 0;
 
     orvy_tb_set_time_stamp(&ts);
-    if (orvy_tb_calc_age_in_ms(&ts) > 60000UL)
-        ++failures;
+    if (orvy_tb_calc_age_in_ms(&ts) > 60000UL) ++failures;
 
     cmd = orvy_tb_cmd_init_coded((unsigned char *)coded, (unsigned int)strlen(coded));
     if (cmd == 0 || orvy_tb_cmd_get_raw(cmd, &raw, &n) != 1 || n != 4 ||
@@ -26,12 +25,10 @@ int main(void)
     orvy_tb_cmd_exit(cmd);
 
     mem = orvy_tb_alloc_mem_cat(orvy_tb_alloc_mem(2), "ab", 2);
-    if (mem == NULL || orvy_tb_alloc_mem_size(mem) != 4)
-        ++failures;
+    if (mem == NULL || orvy_tb_alloc_mem_size(mem) != 4) ++failures;
     orvy_tb_free(mem);
 
-    if (strcmp(orvy_tb_trim(text), "trimmed") != 0)
-        ++failures;
+    if (strcmp(orvy_tb_trim(text), "trimmed") != 0) ++failures;
 
     printf("%s: %d failure(s)\n", orvy_tb_get_library_info(), failures);
     return failures == 0 ? 0 : 1;

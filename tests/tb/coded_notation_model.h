@@ -12,9 +12,9 @@ namespace orvy::tb::model {
 
 struct Parse {
     std::vector<unsigned char> raw;
-    bool comment = false;     // the text ended in a comment
-    bool open_quote = false;  // ... or inside a quoted run
-    bool open_escape = false; // ... or with an escape pending
+    bool comment = false;      // the text ended in a comment
+    bool open_quote = false;   // ... or inside a quoted run
+    bool open_escape = false;  // ... or with an escape pending
 };
 
 inline Parse parse(const unsigned char *text, std::size_t n)
@@ -36,8 +36,16 @@ inline Parse parse(const unsigned char *text, std::size_t n)
         } else if (p.open_escape) {
             p.open_escape = false;
             switch (c) {
-            case 'A': case 'a': fHex = false; bHex = nHex = 0; break;
-            case 'X': case 'x': fHex = true; bHex = nHex = 0; break;
+            case 'A':
+            case 'a':
+                fHex = false;
+                bHex = nHex = 0;
+                break;
+            case 'X':
+            case 'x':
+                fHex = true;
+                bHex = nHex = 0;
+                break;
             case 'b': p.raw.push_back(0x08); break;
             case 'f': p.raw.push_back(0x0C); break;
             case 'n': p.raw.push_back(0x0A); break;
@@ -74,6 +82,6 @@ inline Parse parse(const unsigned char *text, std::size_t n)
     return p;
 }
 
-} // namespace orvy::tb::model
+}  // namespace orvy::tb::model
 
 #endif

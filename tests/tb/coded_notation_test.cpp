@@ -22,7 +22,7 @@ using orvy::tb::testing::parse_to_hex;
 
 struct NotationCase {
     std::string coded;
-    const char *raw; // hex
+    const char *raw;  // hex
     const char *why;
 };
 
@@ -51,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         NotationCase{"\\/", "2F", "escaped single slash"},
         NotationCase{"[4\t 1]", "41", "half byte survives blanks and tabs"},
         NotationCase{"[4\"\"1]", "41", "half byte survives an empty quoted run"},
-        NotationCase{"[4\"xy\"1 2]", "78 79 41", "quoted bytes come before the pair they interrupt"},
+        NotationCase{"[4\"xy\"1 2]", "78 79 41",
+                     "quoted bytes come before the pair they interrupt"},
         NotationCase{"[41\"x\"42]", "41 78 42", "hex mode resumes after a quoted run"},
         NotationCase{"\\ \tn", "0A", "escape survives blanks and tabs"},
         NotationCase{"[4\\n1]", "0A 41", "escape byte comes at once, half byte survives"},
@@ -62,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         NotationCase{"\\a41", "34 31", "\\a outside hex mode does nothing"},
         NotationCase{"\\b\\f\\n\\r\\t", "08 0C 0A 0D 09", "control escapes"},
         NotationCase{"\\B\\F\\N\\R\\T", "42 46 4E 52 54", "control escapes are lower case only"},
-        NotationCase{"\\\\\\\"\\[\\]", "5C 22 5B 5D", "escaped specials are literal"},
+        NotationCase{"\\\\\\\"\\[\\]", "5C 22 5B 5D", "escaped marks are literal"},
         NotationCase{"\\\"ab", "22 61 62", "escaped quote opens no run"},
         NotationCase{"\\5", "35", "escaped digit"},
         NotationCase{"\\\x01", "01", "escaped control byte is kept"},
@@ -78,10 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
         NotationCase{"]41]", "5D 34 31 5D", "closing bracket is text outside hex mode"},
         NotationCase{"\"ab", "61 62", "unterminated quoted run"},
         NotationCase{"ab\\", "61 62", "pending escape at the end"},
-        NotationCase{"a\x01\x7F\r\x80\xFF" "b", "61 62", "unprintable bytes are dropped"},
+        NotationCase{"a\x01\x7F\r\x80\xFF"
+                     "b",
+                     "61 62", "unprintable bytes are dropped"},
         NotationCase{" \t \t", "", "blanks and tabs only"},
-        NotationCase{"// nothing", "", "a comment only"},
-        NotationCase{"/", "2F", "one slash"},
+        NotationCase{"// nothing", "", "a comment only"}, NotationCase{"/", "2F", "one slash"},
         NotationCase{"ab\0"s, "61 62", "counted zero byte is dropped"},
         NotationCase{"\"a\0"s, "61 00", "zero byte inside an open quoted run"},
         NotationCase{"a\\\0"s, "61 00", "zero byte after a lone backslash"},
@@ -90,29 +92,28 @@ INSTANTIATE_TEST_SUITE_P(
 // The worked examples that document the notation.
 INSTANTIATE_TEST_SUITE_P(
     Examples, NotationTest,
-    ::testing::Values(
-        NotationCase{"[1B 40]", "1B 40", "pair"},
-        NotationCase{"[1b40]", "1B 40", "lower case, no blank"},
-        NotationCase{"[1B 40 0A]", "1B 40 0A", "three pairs"},
-        NotationCase{"[4 1]", "41", "split pair"},
-        NotationCase{"[1B 4]", "1B", "lone half byte"},
-        NotationCase{"[0A] // line feed", "0A", "comment"},
-        NotationCase{"A B C", "41 42 43", "text"},
-        NotationCase{"ESC\\x1B\\a", "45 53 43 1B", "\\x ... \\a"},
-        NotationCase{"\\n\\r", "0A 0D", "escapes"},
-        NotationCase{"\\[", "5B", "escaped bracket"},
-        NotationCase{"\\q\\B", "71 42", "unlisted escapes"},
-        NotationCase{"[41 G 42]", "41 34 32 5D", "G ends hex mode"},
-        NotationCase{"\\x1B[40]", "1B 34 30 5D", "bracket inside hex mode"},
-        NotationCase{"41]", "34 31 5D", "stray closing bracket"},
-        NotationCase{"[41\\n 42]", "41 0A 42", "escape inside hex mode"},
-        NotationCase{"\"AB\"", "41 42", "quoted run"},
-        NotationCase{"[41 \"AB\" 42]", "41 41 42 42", "quoted run inside hex mode"},
-        NotationCase{"[4\"A\"1]", "41 41", "quoted run inside a pair"},
-        NotationCase{"\"a//b\"", "61 2F 2F 62", "slashes in a quoted run"},
-        NotationCase{"\\//x", "", "comment after a backslash"},
-        NotationCase{"A\nB", "41 42", "line feed dropped"},
-        NotationCase{"\\\nB", "0A 42", "escaped line feed"}));
+    ::testing::Values(NotationCase{"[1B 40]", "1B 40", "pair"},
+                      NotationCase{"[1b40]", "1B 40", "lower case, no blank"},
+                      NotationCase{"[1B 40 0A]", "1B 40 0A", "three pairs"},
+                      NotationCase{"[4 1]", "41", "split pair"},
+                      NotationCase{"[1B 4]", "1B", "lone half byte"},
+                      NotationCase{"[0A] // line feed", "0A", "comment"},
+                      NotationCase{"A B C", "41 42 43", "text"},
+                      NotationCase{"ESC\\x1B\\a", "45 53 43 1B", "\\x ... \\a"},
+                      NotationCase{"\\n\\r", "0A 0D", "escapes"},
+                      NotationCase{"\\[", "5B", "escaped bracket"},
+                      NotationCase{"\\q\\B", "71 42", "unlisted escapes"},
+                      NotationCase{"[41 G 42]", "41 34 32 5D", "G ends hex mode"},
+                      NotationCase{"\\x1B[40]", "1B 34 30 5D", "bracket inside hex mode"},
+                      NotationCase{"41]", "34 31 5D", "stray closing bracket"},
+                      NotationCase{"[41\\n 42]", "41 0A 42", "escape inside hex mode"},
+                      NotationCase{"\"AB\"", "41 42", "quoted run"},
+                      NotationCase{"[41 \"AB\" 42]", "41 41 42 42", "quoted run inside hex mode"},
+                      NotationCase{"[4\"A\"1]", "41 41", "quoted run inside a pair"},
+                      NotationCase{"\"a//b\"", "61 2F 2F 62", "slashes in a quoted run"},
+                      NotationCase{"\\//x", "", "comment after a backslash"},
+                      NotationCase{"A\nB", "41 42", "line feed dropped"},
+                      NotationCase{"\\\nB", "0A 42", "escaped line feed"}));
 
 Bytes random_text(std::mt19937 &rng, std::size_t length)
 {
@@ -149,13 +150,12 @@ protected:
     void SetUp() override
     {
         const char *tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                              "/orvy-tb-locale-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr)
-            GTEST_SKIP() << "no temporary directory";
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/orvy-tb-locale-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) GTEST_SKIP() << "no temporary directory";
         dir_ = pattern;
-        const std::string command = "localedef -i en_US -f ISO-8859-1 '" + dir_.string() +
-                                    "/latin1' >/dev/null 2>&1";
+        const std::string command =
+            "localedef -i en_US -f ISO-8859-1 '" + dir_.string() + "/latin1' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             GTEST_SKIP() << "localedef cannot build an ISO-8859-1 locale here";
         setenv("LOCPATH", dir_.c_str(), 1);
@@ -167,22 +167,22 @@ protected:
     {
         std::setlocale(LC_CTYPE, "C");
         unsetenv("LOCPATH");
-        if (!dir_.empty())
-            std::filesystem::remove_all(dir_);
+        if (!dir_.empty()) std::filesystem::remove_all(dir_);
     }
     std::filesystem::path dir_;
 };
 
 TEST_F(LatinLocale, PrintableBytesFollowTheLocaleOfEachCallHexDigitsDoNot)
 {
-    const std::string text = "a\xE9\xFF" "b";
+    const std::string text = "a\xE9\xFF"
+                             "b";
     EXPECT_EQ(parse_to_hex(text), "61 62");
     std::setlocale(LC_CTYPE, "latin1");
     EXPECT_EQ(parse_to_hex(text), "61 E9 FF 62");
     EXPECT_EQ(parse_to_hex("[e9 Fa]"), "E9 FA");
-    EXPECT_EQ(parse_to_hex("[\xE9 41]"), "34 31 5D"); // not a digit: ends hex mode
+    EXPECT_EQ(parse_to_hex("[\xE9 41]"), "34 31 5D");  // not a digit: ends hex mode
     std::setlocale(LC_CTYPE, "C");
     EXPECT_EQ(parse_to_hex(text), "61 62");
 }
 
-} // namespace
+}  // namespace

@@ -19,8 +19,7 @@ std::string coded_text_of(intptr_t cmd)
 {
     unsigned char *coded = nullptr;
     unsigned int n = 0;
-    if (orvy_tb_cmd_get_coded(cmd, &coded, &n) != 1)
-        return "<no coded text>";
+    if (orvy_tb_cmd_get_coded(cmd, &coded, &n) != 1) return "<no coded text>";
     return std::string(reinterpret_cast<char *>(coded), n);
 }
 
@@ -28,8 +27,7 @@ Bytes raw_of(intptr_t cmd)
 {
     unsigned char *raw = nullptr;
     unsigned int n = 0;
-    if (orvy_tb_cmd_get_raw(cmd, &raw, &n) != 1)
-        return {};
+    if (orvy_tb_cmd_get_raw(cmd, &raw, &n) != 1) return {};
     return Bytes(raw, raw + n);
 }
 
@@ -38,7 +36,7 @@ TEST(CommandFromRaw, WritesTheCanonicalCodedTextWithItsZeroByte)
     using namespace std::string_literals;
     struct {
         Bytes raw;
-        std::string coded; // closing bracket and zero byte included
+        std::string coded;  // closing bracket and zero byte included
     } const cases[] = {
         {{0x1B, 0x40}, "[1B 40]\0"s},
         {{0x0A}, "[0A]\0"s},
@@ -47,7 +45,8 @@ TEST(CommandFromRaw, WritesTheCanonicalCodedTextWithItsZeroByte)
     };
     for (const auto &c : cases) {
         Bytes raw = c.raw;
-        const intptr_t cmd = orvy_tb_cmd_init_raw(raw.data(), static_cast<unsigned int>(raw.size()));
+        const intptr_t cmd =
+            orvy_tb_cmd_init_raw(raw.data(), static_cast<unsigned int>(raw.size()));
         ASSERT_NE(cmd, 0);
         EXPECT_EQ(coded_text_of(cmd), c.coded);
         EXPECT_EQ(c.coded.size(), 3 * raw.size() + 2);
@@ -62,14 +61,15 @@ TEST(CommandFromRaw, WritesTheCanonicalCodedTextWithItsZeroByte)
 TEST(CommandFromCoded, KeepsAnOwnCopyOfTheTextAsGiven)
 {
     Bytes text = orvy::tb::testing::bytes_of("[1B 40] // reset");
-    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    const intptr_t cmd =
+        orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
     ASSERT_NE(cmd, 0);
     unsigned char *coded = nullptr;
     unsigned int n = 0;
     ASSERT_EQ(orvy_tb_cmd_get_coded(cmd, &coded, &n), 1);
     EXPECT_NE(coded, text.data());
     EXPECT_EQ(Bytes(coded, coded + n), text);
-    text.assign(text.size(), 'z'); // the record must not depend on the caller's buffer
+    text.assign(text.size(), 'z');  // the record must not depend on the caller's buffer
     EXPECT_EQ(hex(raw_of(cmd)), "1B 40");
     orvy_tb_cmd_exit(cmd);
 }
@@ -77,7 +77,8 @@ TEST(CommandFromCoded, KeepsAnOwnCopyOfTheTextAsGiven)
 TEST(CommandFromCoded, NothingButBlanksGivesAnEmptyRawCommand)
 {
     Bytes text = orvy::tb::testing::bytes_of(" \t // only a comment");
-    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    const intptr_t cmd =
+        orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
     ASSERT_NE(cmd, 0);
     unsigned char *raw = nullptr;
     unsigned int n = 99;
@@ -135,12 +136,11 @@ TEST(CommandRoundTrip, RawToCodedToRawGivesTheSameBytes)
     std::uniform_int_distribution<std::size_t> length(1, 3000);
     for (int round = 0; round < 300; ++round) {
         Bytes raw(round < 256 ? 1 : length(rng));
-        for (auto &b : raw)
-            b = static_cast<unsigned char>(byte(rng));
-        if (round < 256)
-            raw[0] = static_cast<unsigned char>(round); // every single byte value
+        for (auto &b : raw) b = static_cast<unsigned char>(byte(rng));
+        if (round < 256) raw[0] = static_cast<unsigned char>(round);  // every single byte value
 
-        const intptr_t from_raw = orvy_tb_cmd_init_raw(raw.data(), static_cast<unsigned int>(raw.size()));
+        const intptr_t from_raw =
+            orvy_tb_cmd_init_raw(raw.data(), static_cast<unsigned int>(raw.size()));
         ASSERT_NE(from_raw, 0);
         unsigned char *coded = nullptr;
         unsigned int coded_size = 0;
@@ -172,11 +172,12 @@ TEST_P(ConstructorAllocationFailure, ReleasesEverythingAndReturnsZero)
     EXPECT_EQ(orvy_tb_cmd_init_raw(text.data(), static_cast<unsigned int>(text.size())), 0);
     orvy::tb::test::fail_allocation_number(0);
 
-    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    const intptr_t cmd =
+        orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
     EXPECT_NE(cmd, 0) << "the failure must not outlast its call";
     orvy_tb_cmd_exit(cmd);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachOfThree, ConstructorAllocationFailure, ::testing::Values(1U, 2U, 3U));
 
-} // namespace
+}  // namespace

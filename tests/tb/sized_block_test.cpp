@@ -43,7 +43,7 @@ TEST(SizedBlock, NoneHasSizeZeroAndFreesToNothing)
 TEST(SizedBlockCat, AppendsBehindTheOldPayload)
 {
     struct {
-        const char *old; // nullptr: no old block
+        const char *old;  // nullptr: no old block
         const char *data;
         unsigned long size;
         std::string expected;
@@ -59,7 +59,7 @@ TEST(SizedBlockCat, AppendsBehindTheOldPayload)
         void *mem = orvy_tb_alloc_mem_cat(old, const_cast<char *>(c.data), c.size);
         ASSERT_NE(mem, nullptr);
         EXPECT_EQ(payload_of(mem), c.expected);
-        orvy_tb_free(mem); // the old block is gone already; the sanitizers check
+        orvy_tb_free(mem);  // the old block is gone already; the sanitizers check
     }
 }
 
@@ -108,4 +108,4 @@ TEST(SizedBlock, FailedAllocationGivesNone)
     orvy::tb::test::fail_allocation_number(0);
 }
 
-} // namespace
+}  // namespace

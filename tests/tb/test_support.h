@@ -23,19 +23,16 @@ inline std::string hex(const Bytes &bytes)
     return text;
 }
 
-inline Bytes bytes_of(const std::string &text)
-{
-    return Bytes(text.begin(), text.end());
-}
+inline Bytes bytes_of(const std::string &text) { return Bytes(text.begin(), text.end()); }
 
 // The raw bytes of the coded text, through the exported interface, in hex;
 // "<refused>" when no record could be made.
 inline std::string parse_to_hex(const std::string &coded)
 {
     Bytes text = bytes_of(coded);
-    const intptr_t cmd = orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
-    if (cmd == 0)
-        return "<refused>";
+    const intptr_t cmd =
+        orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));
+    if (cmd == 0) return "<refused>";
     unsigned char *raw = nullptr;
     unsigned int n = 0;
     orvy_tb_cmd_get_raw(cmd, &raw, &n);
@@ -44,6 +41,6 @@ inline std::string parse_to_hex(const std::string &coded)
     return result;
 }
 
-} // namespace orvy::tb::testing
+}  // namespace orvy::tb::testing
 
 #endif

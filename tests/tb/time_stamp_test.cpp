@@ -49,13 +49,13 @@ TEST_P(DeltaTest, IsAbsoluteInEitherOrderAndWithDeltaAliasingAnInput)
 
 INSTANTIATE_TEST_SUITE_P(
     Stamps, DeltaTest,
-    ::testing::Values(
-        DeltaCase{stamp(5, 200000000), stamp(3, 700000000), stamp(1, 500000000)}, // borrow
-        DeltaCase{stamp(7, 100), stamp(7, 100), stamp(0, 0)},                     // equal
-        DeltaCase{stamp(7, 900), stamp(7, 100), stamp(0, 800)},                   // same second
-        DeltaCase{stamp(9, 999999999), stamp(2, 0), stamp(7, 999999999)},
-        DeltaCase{stamp(1, 0), stamp(0, 999999999), stamp(0, 1)},
-        DeltaCase{stamp(-2, 500000000), stamp(1, 0), stamp(2, 500000000)}));
+    ::testing::Values(DeltaCase{stamp(5, 200000000), stamp(3, 700000000),
+                                stamp(1, 500000000)},                          // borrow
+                      DeltaCase{stamp(7, 100), stamp(7, 100), stamp(0, 0)},    // equal
+                      DeltaCase{stamp(7, 900), stamp(7, 100), stamp(0, 800)},  // same second
+                      DeltaCase{stamp(9, 999999999), stamp(2, 0), stamp(7, 999999999)},
+                      DeltaCase{stamp(1, 0), stamp(0, 999999999), stamp(0, 1)},
+                      DeltaCase{stamp(-2, 500000000), stamp(1, 0), stamp(2, 500000000)}));
 
 TEST(DeltaTs, MissingArgumentWritesNothing)
 {
@@ -145,10 +145,7 @@ TEST(AgeInMs, OfAStampInTheFutureIsItsDistanceNotAWrappedValue)
     EXPECT_GT(age, 2000UL - 1500UL);
 }
 
-TEST(AgeInMs, OfAMissingStampIsZero)
-{
-    EXPECT_EQ(orvy_tb_calc_age_in_ms(nullptr), 0UL);
-}
+TEST(AgeInMs, OfAMissingStampIsZero) { EXPECT_EQ(orvy_tb_calc_age_in_ms(nullptr), 0UL); }
 
 TEST(LibraryInfo, IsTheSameConstantTextOnEveryCall)
 {
@@ -158,4 +155,4 @@ TEST(LibraryInfo, IsTheSameConstantTextOnEveryCall)
     EXPECT_EQ(orvy_tb_get_library_info(), first);
 }
 
-} // namespace
+}  // namespace

@@ -23,7 +23,7 @@ TEST(Trim, CutsWhiteSpaceAtBothEndsOnly)
     };
     for (const auto &c : cases) {
         std::string buffer = c.in;
-        buffer += '#'; // behind the terminator: must stay untouched
+        buffer += '#';  // behind the terminator: must stay untouched
         buffer[buffer.size() - 1] = '\0';
         buffer += '#';
         char *s = buffer.data();
@@ -33,9 +33,6 @@ TEST(Trim, CutsWhiteSpaceAtBothEndsOnly)
     }
 }
 
-TEST(Trim, OfNoneIsNone)
-{
-    EXPECT_EQ(orvy_tb_trim(nullptr), nullptr);
-}
+TEST(Trim, OfNoneIsNone) { EXPECT_EQ(orvy_tb_trim(nullptr), nullptr); }
 
-} // namespace
+}  // namespace

@@ -18,8 +18,8 @@ int hex_digit_value(unsigned char digit)
 std::optional<std::uint8_t> parse_code(const char *argument)
 {
     const auto *text = reinterpret_cast<const unsigned char *>(argument);
-    if (std::strlen(argument) != 4 || text[0] != '[' || text[3] != ']' ||
-        !std::isxdigit(text[1]) || !std::isxdigit(text[2])) {
+    if (std::strlen(argument) != 4 || text[0] != '[' || text[3] != ']' || !std::isxdigit(text[1]) ||
+        !std::isxdigit(text[2])) {
         return std::nullopt;
     }
     return static_cast<std::uint8_t>(hex_digit_value(text[1]) * 16 + hex_digit_value(text[2]));
@@ -66,8 +66,7 @@ CommandLine parse_command_line(int argc, const char *const *argv)
                 valid = true;
             }
             break;
-        case State::done:
-            break;
+        case State::done: break;
         }
         if (!valid) {
             line.outcome = CommandLine::Outcome::invalid_argument;

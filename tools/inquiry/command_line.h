@@ -14,8 +14,8 @@ struct CommandLine {
     bool silent = false;
     bool help = false;
     bool verbose = false;
-    std::string port;         // copy of the Printer argument
-    std::uint8_t code = 0;    // bit mask of inquiries
+    std::string port;          // copy of the Printer argument
+    std::uint8_t code = 0;     // bit mask of inquiries
     int invalid_position = 0;  // 1-based position of the argument that stopped parsing
     std::string invalid_argument;
 };

@@ -34,7 +34,8 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     }
 
     std::array<unsigned char, 4> header{};
-    const int got = orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
+    const int got =
+        orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
     if (got != static_cast<int>(header.size())) {
         std::printf("--- ERROR: not correct data size ! ...  %d != %d, \n", got,
                     static_cast<int>(header.size()));

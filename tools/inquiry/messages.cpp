@@ -4,8 +4,8 @@ namespace orvy::inquiry {
 
 void print_banner(std::FILE *out, const BuildStamp &stamp)
 {
-    std::fprintf(out, "# %s - %s - Version %s%s%s - %s - %s\n", "Velmora", program_name,
-                 "R3-V1.04", "e", "-BETA", stamp.date, stamp.time);
+    std::fprintf(out, "# %s - %s - Version %s%s%s - %s - %s\n", "Velmora", program_name, "R3-V1.04",
+                 "e", "-BETA", stamp.date, stamp.time);
     std::fflush(out);
 }
 

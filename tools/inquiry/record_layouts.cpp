@@ -80,12 +80,9 @@ constexpr std::array life_fields{
 };
 
 constexpr std::array layouts{
-    RecordLayout{0x01, 14, status_fields},
-    RecordLayout{0x02, 109, information_fields},
-    RecordLayout{0x04, 35, sensor_fields},
-    RecordLayout{0x08, 163, flash_fields},
-    RecordLayout{0x10, 26, presenter_fields},
-    RecordLayout{0x20, 39, life_fields},
+    RecordLayout{0x01, 14, status_fields},    RecordLayout{0x02, 109, information_fields},
+    RecordLayout{0x04, 35, sensor_fields},    RecordLayout{0x08, 163, flash_fields},
+    RecordLayout{0x10, 26, presenter_fields}, RecordLayout{0x20, 39, life_fields},
 };
 
 constexpr bool form_fits_width(const FieldLayout &field)
@@ -94,15 +91,11 @@ constexpr bool form_fits_width(const FieldLayout &field)
     case F::decimal:
     case F::unsigned_decimal:
         return field.groups == 1 && (field.width == 1 || field.width == 2 || field.width == 4);
-    case F::signed_decimal:
-        return field.groups == 1 && (field.width == 2 || field.width == 4);
+    case F::signed_decimal: return field.groups == 1 && (field.width == 2 || field.width == 4);
     case F::text:
-    case F::hex:
-        return field.groups == 1 && field.width > 0;
-    case F::grouped_hex:
-        return field.groups > 0 && field.width % field.groups == 0;
-    case F::six_texts:
-        return field.groups == 6 && field.width % 6 == 0;
+    case F::hex: return field.groups == 1 && field.width > 0;
+    case F::grouped_hex: return field.groups > 0 && field.width % field.groups == 0;
+    case F::six_texts: return field.groups == 6 && field.width % 6 == 0;
     }
     return false;
 }
@@ -140,9 +133,6 @@ const RecordLayout *record_layout_for(unsigned mask)
     return nullptr;
 }
 
-std::span<const RecordLayout> record_layouts()
-{
-    return layouts;
-}
+std::span<const RecordLayout> record_layouts() { return layouts; }
 
 }  // namespace orvy::inquiry

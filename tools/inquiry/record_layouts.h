@@ -29,8 +29,8 @@ struct FieldLayout {
 };
 
 struct RecordLayout {
-    std::uint8_t mask;   // inquiry bit that fetches the record
-    std::uint16_t size;  // bytes of the record; trailing bytes may have no field
+    std::uint8_t mask;                    // inquiry bit that fetches the record
+    std::uint16_t size;                   // bytes of the record; trailing bytes may have no field
     std::span<const FieldLayout> fields;  // in rising offset order
 };
 

@@ -99,9 +99,7 @@ void print_field_line(std::FILE *out, const FieldLayout &field,
         print_grouped_hex(out, field, bytes);
         std::fputc('\n', out);
         break;
-    case FieldForm::six_texts:
-        print_six_texts(out, field, bytes);
-        break;
+    case FieldForm::six_texts: print_six_texts(out, field, bytes); break;
     }
 }
 

@@ -60,8 +60,7 @@ void inquire(std::intptr_t printer, const InquiryEntry &entry, const CommandLine
     }
     // Exactly the record's size, so a fault in a layout shows as an overread.
     std::vector<unsigned char> area(entry.size);
-    const char *failure =
-        lo_inquire_data(printer, entry.mask, entry.type, area.data(), entry.size);
+    const char *failure = lo_inquire_data(printer, entry.mask, entry.type, area.data(), entry.size);
     if (failure != nullptr) {
         if (!line.silent) say("failed\n");
         say("! %s: inquiry [%2.2X] failed => %s\n", program_name, entry.mask, failure);
