@@ -3,13 +3,11 @@
 // transport of the current mode.
 #include "Orvy_Api.h"
 
-#include <cctype>
-#include <cstring>
-#include <string_view>
-
 #include "diagnostics.h"
+#include "port_name.h"
 #include "transport.h"
 
+using orvy::api::mode_for_port;
 using orvy::api::transport_for_mode;
 
 extern "C" {
@@ -23,35 +21,6 @@ unsigned char *m_pub_rx_buffer = nullptr;
 int m_index_rx_bottom = 0;
 int m_index_rx_top = 0;
 }
-
-namespace {
-
-bool contains_ignoring_case(std::string_view text, std::string_view part)
-{
-    if (part.size() > text.size()) return false;
-    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-        bool same = true;
-        for (std::size_t i = 0; i < part.size() && same; ++i) {
-            same = std::tolower(static_cast<unsigned char>(text[at + i])) ==
-                   std::tolower(static_cast<unsigned char>(part[i]));
-        }
-        if (same) return true;
-    }
-    return false;
-}
-
-// A name of no known form keeps the mode of an earlier open.
-int mode_for_port(std::string_view port, int current_mode)
-{
-    if (port.find("/dev/usb/lp") != std::string_view::npos ||
-        contains_ignoring_case(port, "/dev/ttyS")) {
-        return orvy::api::kModeDeviceFile;
-    }
-    if (port.find("/dev/bus/usb/") != std::string_view::npos) return orvy::api::kModeUsbBulk;
-    return current_mode;
-}
-
-}  // namespace
 
 extern "C" {
 
