@@ -29,12 +29,14 @@ bool is_upper_hex(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' 
 bool is_canonical(const unsigned char *coded, unsigned int n_coded, unsigned int n_raw)
 {
     if (n_coded != 3 * n_raw + 2 || coded[0] != '[' || coded[n_coded - 2] != ']' ||
-        coded[n_coded - 1] != '\0')
+        coded[n_coded - 1] != '\0') {
         return false;
+    }
     for (unsigned int k = 0; k < n_raw; ++k) {
         const unsigned char *pair = coded + 1 + 3 * k;
-        if ((k > 0 && pair[-1] != ' ') || !is_upper_hex(pair[0]) || !is_upper_hex(pair[1]))
+        if ((k > 0 && pair[-1] != ' ') || !is_upper_hex(pair[0]) || !is_upper_hex(pair[1])) {
             return false;
+        }
     }
     return true;
 }
@@ -86,8 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<unsigned char> counted_zero = text;
     counted_zero.push_back(0);
     std::vector<unsigned char> expected_with_zero = expected.raw;
-    if (!expected.comment && (expected.open_quote || expected.open_escape))
+    if (!expected.comment && (expected.open_quote || expected.open_escape)) {
         expected_with_zero.push_back(0);
+    }
     require(raw_of_text(counted_zero) == expected_with_zero, "a counted zero byte changes nothing");
 
     const intptr_t raw_cmd = orvy_tb_cmd_init_raw(raw, n_raw);

@@ -42,8 +42,9 @@ public:
         }
         // Bytes with a rule of their own that comes before the hex digit rule
         // never count as plain digits, whatever the locale says about them.
-        for (const unsigned char c : {kBlank, kTab, kSlash, kBackslash, kQuote})
+        for (const unsigned char c : {kBlank, kTab, kSlash, kBackslash, kQuote}) {
             plain_digit_[c] = kNoDigit;
+        }
     }
 
     bool printable(unsigned char c) const noexcept { return printable_[c]; }
@@ -98,8 +99,9 @@ public:
                 if (i_ == n_) break;
             }
             const unsigned char c = text_[i_];
-            if (c == kSlash && i_ + 1 < n_ && text_[i_ + 1] == kSlash)
+            if (c == kSlash && i_ + 1 < n_ && text_[i_ + 1] == kSlash) {
                 break;  // a comment, even in hex mode or after a backslash
+            }
             if (c == kBlank || c == kTab) {
                 ++i_;  // a pending escape or half byte survives
                 continue;
@@ -113,10 +115,11 @@ public:
                 s_.fAscii = true;  // hex mode and a half byte resume after it
             } else if (s_.fHex) {
                 const std::uint16_t value = classes_.digit(c);
-                if (value != kNoDigit)
+                if (value != kNoDigit) {
                     add_digit(value);
-                else
+                } else {
                     s_.leave_hex();  // a half byte is lost, the byte dropped
+                }
             } else if (c == kOpenBracket) {
                 s_.enter_hex();
             } else if (classes_.printable(c)) {
@@ -172,10 +175,11 @@ private:
             if (i_ == n_) return;
             const unsigned char c = text_[i_];
             const std::uint16_t value = classes_.plain_digit(c);
-            if (value != kNoDigit)
+            if (value != kNoDigit) {
                 add_digit(value);
-            else if (c != kBlank && c != kTab)
+            } else if (c != kBlank && c != kTab) {
                 return;
+            }
             ++i_;
         }
     }
@@ -234,12 +238,13 @@ constexpr std::array<std::uint64_t, 256> make_blank_hex_words()
         const auto text =
             std::array<unsigned char, 3>{' ', static_cast<unsigned char>(kHexPairs[b][0]),
                                          static_cast<unsigned char>(kHexPairs[b][1])};
-        if constexpr (std::endian::native == std::endian::little)
+        if constexpr (std::endian::native == std::endian::little) {
             words[b] =
                 std::uint64_t{text[0]} | std::uint64_t{text[1]} << 8 | std::uint64_t{text[2]} << 16;
-        else
+        } else {
             words[b] = std::uint64_t{text[0]} << 56 | std::uint64_t{text[1]} << 48 |
                        std::uint64_t{text[2]} << 40;
+        }
     }
     return words;
 }
@@ -248,10 +253,11 @@ constexpr auto kBlankHexWords = make_blank_hex_words();
 // " XX XX" of two bytes in the first six bytes of a word in memory order.
 inline std::uint64_t two_blank_hex(unsigned char first, unsigned char second) noexcept
 {
-    if constexpr (std::endian::native == std::endian::little)
+    if constexpr (std::endian::native == std::endian::little) {
         return kBlankHexWords[first] | kBlankHexWords[second] << 24;
-    else
+    } else {
         return kBlankHexWords[first] | kBlankHexWords[second] >> 24;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The coded notation of printer commands: readable text <-> raw bytes.
-#ifndef ORVY_TB_CODED_NOTATION_H
-#define ORVY_TB_CODED_NOTATION_H
+#pragma once
 
 #include <cstddef>
 
@@ -27,5 +26,3 @@ std::size_t write_canonical_coded(const unsigned char *raw, std::size_t n,
                                   unsigned char *coded) noexcept;
 
 }  // namespace orvy::tb
-
-#endif

@@ -53,15 +53,17 @@ void *orvy_tb_alloc_mem_cat(void *mem, void *data, unsigned long size)
 {
     const unsigned long size_old = mem != nullptr ? header_of(mem) : 0;
     unsigned char *mem_new = nullptr;
-    if (size <= std::numeric_limits<unsigned long>::max() - size_old)
+    if (size <= std::numeric_limits<unsigned long>::max() - size_old) {
         mem_new = new_block(size_old + size);
+    }
     if (mem_new != nullptr) {
         if (size_old != 0) std::memcpy(mem_new, mem, size_old);
         // Bytes counted but not given are cleared rather than left to chance.
-        if (data != nullptr)
+        if (data != nullptr) {
             std::memcpy(mem_new + size_old, data, size);
-        else
+        } else {
             std::memset(mem_new + size_old, 0, size);
+        }
     }
     // Consumed in every case; data may point into it, so only now.
     orvy_tb_free(mem);

@@ -7,10 +7,12 @@ namespace orvy::sim {
 Bytes shape_answer(Bytes answer, const AnswerShape &shape)
 {
     const std::optional<std::uint8_t> header[] = {shape.esc, shape.marker, shape.type, shape.size};
-    for (std::size_t i = 0; i < 4 && i < answer.size(); ++i)
+    for (std::size_t i = 0; i < 4 && i < answer.size(); ++i) {
         if (header[i]) answer[i] = *header[i];
-    if (shape.short_length && *shape.short_length < answer.size())
+    }
+    if (shape.short_length && *shape.short_length < answer.size()) {
         answer.resize(*shape.short_length);
+    }
     answer.insert(answer.begin(), shape.garbage, 0xEE);
     return answer;
 }

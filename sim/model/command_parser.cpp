@@ -46,10 +46,11 @@ Command classify_esc(Bytes command)
 
 void CommandParser::add_print_data(std::vector<Command> &out, std::uint8_t byte)
 {
-    if (!out.empty() && out.back().kind == Command::Kind::PrintData)
+    if (!out.empty() && out.back().kind == Command::Kind::PrintData) {
         out.back().bytes.push_back(byte);
-    else
+    } else {
         out.push_back({Command::Kind::PrintData, {byte}});
+    }
 }
 
 std::vector<Command> CommandParser::feed(const std::uint8_t *data, std::size_t size)

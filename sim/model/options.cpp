@@ -19,8 +19,9 @@ std::optional<unsigned long> parse_number(const std::string &text, unsigned long
     errno = 0;
     char *end = nullptr;
     const unsigned long value = std::strtoul(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
-    if (errno != 0 || end == text.c_str() + (hex ? 2 : 0) || *end != '\0' || value > max)
+    if (errno != 0 || end == text.c_str() + (hex ? 2 : 0) || *end != '\0' || value > max) {
         return std::nullopt;
+    }
     return value;
 }
 

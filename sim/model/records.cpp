@@ -143,8 +143,9 @@ Bytes life_record(const PrinterCounters &c)
 
 const InquiryKind *find_inquiry(std::uint8_t mask)
 {
-    for (const auto &kind : kInquiries)
+    for (const auto &kind : kInquiries) {
         if (kind.mask == mask) return &kind;
+    }
     return nullptr;
 }
 

@@ -19,8 +19,9 @@ unsigned long bits_per_second(speed_t code)
         {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
         {B500000, 500000}, {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000},
     };
-    for (const auto &entry : table)
+    for (const auto &entry : table) {
         if (entry.code == code) return entry.bps;
+    }
     return 0;
 }
 
@@ -36,10 +37,11 @@ SerialSettings serial_settings_of(const termios &attributes)
     case CS7: s.data_bits = 7; break;
     default: s.data_bits = 8; break;
     }
-    if (attributes.c_cflag & PARENB)
+    if (attributes.c_cflag & PARENB) {
         s.parity = (attributes.c_cflag & PARODD) ? 'o' : 'e';
-    else
+    } else {
         s.parity = 'n';
+    }
     s.stop_bits = (attributes.c_cflag & CSTOPB) ? 2 : 1;
     s.rtscts = (attributes.c_cflag & CRTSCTS) != 0;
     s.vmin = attributes.c_cc[VMIN];

@@ -80,14 +80,15 @@ std::optional<Bytes> answer_control_request(const SetupPacket &setup, const UsbS
             if (index == 0) data = configuration_descriptor(shape);
             break;
         case 0x03:
-            if (index == 0)
+            if (index == 0) {
                 data = Bytes{4, 0x03, 0x09, 0x04};  // English (US)
-            else if (index == kStringManufacturer)
+            } else if (index == kStringManufacturer) {
                 data = string_descriptor(kManufacturer);
-            else if (index == kStringProduct)
+            } else if (index == kStringProduct) {
                 data = string_descriptor(kProductName);
-            else if (index == kStringSerial)
+            } else if (index == kStringSerial) {
                 data = string_descriptor(kSerialNumber);
+            }
             break;
         }
     } else if ((setup.request_type & 0x9F) == 0x80 && setup.request == kGetStatus) {

@@ -19,8 +19,9 @@ std::vector<std::string> child_environment(const EnvironmentChanges &changes)
 {
     std::vector<std::string> env;
     bool has_asan_options = false;
-    for (const auto &[name, value] : changes)
+    for (const auto &[name, value] : changes) {
         if (value) env.push_back(name + "=" + *value);
+    }
     for (char **entry = environ; *entry; ++entry) {
         const std::string item = *entry;
         const std::string name = item.substr(0, item.find('='));

@@ -24,8 +24,9 @@ std::string preload_path(bool &use_soname)
     }
     use_soname = true;
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void *>(&umockdev_testbed_new), &info) == 0 || !info.dli_fname)
+    if (dladdr(reinterpret_cast<void *>(&umockdev_testbed_new), &info) == 0 || !info.dli_fname) {
         return kPreloadName;
+    }
     std::string library = info.dli_fname;
     return std::string(dirname(library.data())) + "/" + kPreloadName;
 }
@@ -54,13 +55,15 @@ std::string reexec_under_preload(char **argv)
 {
     bool use_soname = true;
     const std::string path = preload_path(use_soname);
-    if (access(path.c_str(), R_OK) != 0)
+    if (access(path.c_str(), R_OK) != 0) {
         return "umockdev's preload library " + path + " is missing (install the umockdev package)";
+    }
     if (getenv(kReexecMarker)) return "umockdev's preload library " + path + " did not load";
 
     std::string preload = use_soname ? kPreloadName : path;
-    if (const char *current = getenv("LD_PRELOAD"); current && *current)
+    if (const char *current = getenv("LD_PRELOAD"); current && *current) {
         preload += std::string(":") + current;
+    }
     setenv("LD_PRELOAD", preload.c_str(), 1);
     setenv("ASAN_OPTIONS", asan_options_for_preload(getenv("ASAN_OPTIONS")).c_str(), 1);
     setenv(kReexecMarker, "1", 1);

@@ -148,8 +148,9 @@ void PtyPort::deliver(Bytes bytes)
     if (closed_ || output_.size() + bytes.size() > kMaxQueuedBytes) return;
     output_.insert(output_.end(), bytes.begin(), bytes.end());
     write_output();
-    if (!output_.empty() && !write_watch_)
+    if (!output_.empty() && !write_watch_) {
         write_watch_ = add_fd_watch(G_IO_OUT, &PtyPort::on_writable);
+    }
 }
 
 void PtyPort::write_output()

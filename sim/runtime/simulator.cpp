@@ -85,8 +85,9 @@ bool Simulator::set_up(std::string &error)
         parts_->usb = std::make_unique<UsbPort>(shared, testbed);
         if (!parts_->usb->create(error)) return false;
     }
-    if (!testbed.add_device_file("usb/lp0", error) || !testbed.add_device_file("ttyS1", error))
+    if (!testbed.add_device_file("usb/lp0", error) || !testbed.add_device_file("ttyS1", error)) {
         return false;
+    }
     parts_->lp = std::make_unique<PtyPort>(shared, "lp", testbed.pty_master("/dev/usb/lp0"), false);
     parts_->tty = std::make_unique<PtyPort>(shared, "tty", testbed.pty_master("/dev/ttyS1"), true);
     if (!parts_->lp->start(error) || !parts_->tty->start(error)) return false;
@@ -189,8 +190,9 @@ int Simulator::run()
     g_unix_fd_add(
         parts_->signal_fd, G_IO_IN,
         [](gint fd, GIOCondition, gpointer data) -> gboolean {
-            for (CaughtSignal s = next_signal(fd); s.number != 0; s = next_signal(fd))
+            for (CaughtSignal s = next_signal(fd); s.number != 0; s = next_signal(fd)) {
                 static_cast<Simulator *>(data)->on_signal(s.number, s.from_keyboard);
+            }
             return G_SOURCE_CONTINUE;
         },
         this);

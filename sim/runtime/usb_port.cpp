@@ -199,8 +199,9 @@ void UsbPort::control_transfer(Urb &urb)
         return;
     }
     const SetupPacket setup = setup_packet_of(urb.buffer->data);
-    if ((setup.request_type & 0x80) == 0)
+    if ((setup.request_type & 0x80) == 0) {
         return;  // host-to-device requests are accepted as they are
+    }
     auto answer = answer_control_request(setup, shared_.options.usb);
     if (!answer) {
         urb.status = -EPIPE;
@@ -279,8 +280,9 @@ void UsbPort::deliver(Bytes answer)
     if (unplugged_ || stopped_) return;
     if (queued_bytes() + answer.size() > kMaxQueuedBytes) return;  // nobody reads: drop
     for (Bytes &packet :
-         split_into_packets(answer, shared_.options.split, shared_.options.usb.in_packet_size))
+         split_into_packets(answer, shared_.options.split, shared_.options.usb.in_packet_size)) {
         ready_packets_.push_back(std::move(packet));
+    }
     fill_in_urbs();
     update_fifo();
 }

@@ -54,10 +54,11 @@ int UsbPort::get_driver(UMockdevIoctlClient *client, std::uint8_t *getdriver)
     std::memcpy(&interface, getdriver, sizeof interface);
     if (interface != 0) return -ENODATA;
     const char *driver = nullptr;
-    if (kernel_driver_attached_)
+    if (kernel_driver_attached_) {
         driver = "usblp";
-    else if (claimed_by_.get() == client || claimed_by_other(client))
+    } else if (claimed_by_.get() == client || claimed_by_other(client)) {
         driver = "usbfs";
+    }
     if (!driver) return -ENODATA;
     std::strncpy(reinterpret_cast<char *>(getdriver) + offsetof(usbdevfs_getdriver, driver), driver,
                  USBDEVFS_MAXDRIVERNAME);

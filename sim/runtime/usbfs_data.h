@@ -15,16 +15,18 @@ template <typename T>
 inline T field(const UMockdevIoctlData *data, std::size_t offset)
 {
     T value{};
-    if (data && offset + sizeof value <= static_cast<std::size_t>(data->data_len))
+    if (data && offset + sizeof value <= static_cast<std::size_t>(data->data_len)) {
         std::memcpy(&value, data->data + offset, sizeof value);
+    }
     return value;
 }
 
 template <typename T>
 inline void set_field(UMockdevIoctlData *data, std::size_t offset, T value)
 {
-    if (data && offset + sizeof value <= static_cast<std::size_t>(data->data_len))
+    if (data && offset + sizeof value <= static_cast<std::size_t>(data->data_len)) {
         std::memcpy(data->data + offset, &value, sizeof value);
+    }
 }
 
 inline GRef<UMockdevIoctlData> resolve(UMockdevIoctlData *data, std::size_t offset,
@@ -44,10 +46,11 @@ inline bool connected(UMockdevIoctlClient *client)
 
 inline void complete(UMockdevIoctlClient *client, long result)
 {
-    if (result < 0)
+    if (result < 0) {
         umockdev_ioctl_client_complete(client, -1, static_cast<int>(-result));
-    else
+    } else {
         umockdev_ioctl_client_complete(client, result, 0);
+    }
 }
 
 }  // namespace orvy::sim::usbfs

@@ -38,8 +38,9 @@ protected:
     static std::vector<unsigned char> counting(int count, int first = 1)
     {
         std::vector<unsigned char> bytes(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(first + i);
+        }
         return bytes;
     }
 

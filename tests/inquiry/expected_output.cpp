@@ -117,8 +117,9 @@ std::string hex_of(const std::vector<std::uint8_t> &bytes, int offset, int width
 std::string quoted_text(const std::vector<std::uint8_t> &bytes, int offset, int width)
 {
     std::string text = "\"";
-    for (int i = offset; i < offset + width && bytes[i] != 0; ++i)
+    for (int i = offset; i < offset + width && bytes[i] != 0; ++i) {
         text += static_cast<char>(bytes[i]);
+    }
     return text + "\"";
 }
 
@@ -163,8 +164,9 @@ std::string expected_report(const ExpectedRecord &record, const std::vector<std:
     std::string text = field_line(record.inquiry_name,
                                   std::to_string(record.mask) + hex_of(bytes, 0, record.size));
     if (!verbose) return text;
-    for (const auto &field : record.fields)
+    for (const auto &field : record.fields) {
         text += field_line(field.name, value_text(field, bytes));
+    }
     return text;
 }
 

@@ -152,8 +152,9 @@ TEST(DeviceKnobs, IdentityAndEndpoints)
         {{"--alt-settings", "2"}, "desc " + family_id() + " alts=2 eps=81/64,02/64"},
         {{"--in-packet-size", "8"}, "desc " + family_id() + " alts=1 eps=81/8,02/64"},
     };
-    for (const auto &c : cases)
+    for (const auto &c : cases) {
         EXPECT_EQ(line(client(c.options, kUsb, {"desc"}, false), "desc"), c.desc);
+    }
 }
 
 TEST(DeviceKnobs, SmallInPacketsStillCarryTheAnswer)

@@ -13,9 +13,11 @@ using Kind = Command::Kind;
 std::vector<Kind> kinds(const std::vector<Command> &commands)
 {
     std::vector<Kind> k;
-    for (const auto &c : commands)
-        if (k.empty() || c.kind != Kind::PrintData || k.back() != Kind::PrintData)
+    for (const auto &c : commands) {
+        if (k.empty() || c.kind != Kind::PrintData || k.back() != Kind::PrintData) {
             k.push_back(c.kind);
+        }
+    }
     return k;
 }
 
@@ -123,8 +125,9 @@ TEST(PrinterState, InquiriesAnswerAndOtherCommandsDoNot)
     Printer printer;
     CommandParser parser;
     int answers = 0;
-    for (const auto &command : parser.feed(kSampleStream))
+    for (const auto &command : parser.feed(kSampleStream)) {
         answers += printer.execute(command) ? 1 : 0;
+    }
     EXPECT_EQ(answers, 1);
     EXPECT_EQ(printer.sync_bytes(), 2u);
     EXPECT_EQ(printer.print_bytes(), 2u);

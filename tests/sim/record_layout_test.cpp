@@ -37,8 +37,9 @@ std::string slot(const Bytes &r, std::size_t at, std::size_t width)
 
 bool slot_has_zero(const Bytes &r, std::size_t at, std::size_t width)
 {
-    for (std::size_t i = at; i < at + width; ++i)
+    for (std::size_t i = at; i < at + width; ++i) {
         if (r.at(i) == 0) return true;
+    }
     return false;
 }
 

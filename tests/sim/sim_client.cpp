@@ -13,9 +13,11 @@
 //   claim[:N], release, driver (kernel driver active), detach  -> "<step> <result>"
 //   config:N       set configuration N, read it back -> "config <result> <value>"
 //   fill:SIZE      device file: non-blocking write of SIZE blanks -> "fill <count>"
-//   fionread, excl device file: ioctl FIONREAD / TIOCEXCL -> "fionread <result> <count>", "excl
-//   <result>" desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64" stty           serial
-//   115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>" sleep:MS
+//   fionread       device file: ioctl FIONREAD -> "fionread <result> <count>"
+//   excl           device file: ioctl TIOCEXCL -> "excl <result>"
+//   desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64"
+//   stty           serial 115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>"
+//   sleep:MS
 #include <fcntl.h>
 #include <libusb.h>
 #include <poll.h>
@@ -95,9 +97,11 @@ struct Usb {
                 libusb_config_descriptor *config = nullptr;
                 if (libusb_get_active_config_descriptor(list[i], &config) == 0) {
                     const auto &alt = config->interface[0].altsetting[0];
-                    for (int e = 0; e < alt.bNumEndpoints; ++e)
-                        if (alt.endpoint[e].bEndpointAddress & 0x80)
+                    for (int e = 0; e < alt.bNumEndpoints; ++e) {
+                        if (alt.endpoint[e].bEndpointAddress & 0x80) {
                             in_packet = alt.endpoint[e].wMaxPacketSize;
+                        }
+                    }
                     libusb_free_config_descriptor(config);
                 }
                 if (libusb_open(list[i], &handle) != 0) handle = nullptr;

@@ -36,15 +36,17 @@ inline orvy::test::RunResult client(const std::vector<std::string> &sim_options,
 // The nth output line that starts with `prefix`, or "".
 inline std::string line(const orvy::test::RunResult &r, const std::string &prefix, int nth = 0)
 {
-    for (const auto &l : orvy::test::lines_of(r.out))
+    for (const auto &l : orvy::test::lines_of(r.out)) {
         if (l.rfind(prefix, 0) == 0 && nth-- == 0) return l;
+    }
     return "";
 }
 
 inline bool has_line(const std::string &text, const std::string &wanted)
 {
-    for (const auto &l : orvy::test::lines_of(text))
+    for (const auto &l : orvy::test::lines_of(text)) {
         if (l == wanted) return true;
+    }
     return false;
 }
 

@@ -41,10 +41,11 @@ TEST_P(EachPort, AnswersTheLifeInquiryWithTheSameBytesEveryRun)
         EXPECT_EQ(line(r, "r "), std::string("r 43 ") + kLifeAnswer);
         EXPECT_EQ(transcript_bytes(r.log, name, ">"), "1D 61 20") << r.log;
         EXPECT_EQ(transcript_bytes(r.log, name, "<"), kLifeAnswer) << r.log;
-        if (run == 0)
+        if (run == 0) {
             first = r.out;
-        else
+        } else {
             EXPECT_EQ(r.out, first);
+        }
     }
 }
 
@@ -79,8 +80,9 @@ TEST(Simulator, LsusbShowsThePrinterDescriptors)
                                             "bEndpointAddress     0x02  EP 2 OUT",
                                             "wMaxPacketSize     0x0040  1x 64 bytes",
                                             "bInterfaceClass         7"};
-    for (const auto &wanted : expected)
+    for (const auto &wanted : expected) {
         EXPECT_NE(r.out.find(wanted), std::string::npos) << wanted << "\n" << r.out;
+    }
 }
 
 // lp0 is raw: no echo of the host's bytes, no line editing of the answer.
@@ -153,8 +155,9 @@ double children_cpu_seconds(const std::string &times_output)
     if (lines.size() < 2) return -1;
     double user_min = 0, user_s = 0, sys_min = 0, sys_s = 0;
     if (sscanf(lines.back().c_str(), "%lfm%lfs %lfm%lfs", &user_min, &user_s, &sys_min, &sys_s) !=
-        4)
+        4) {
         return -1;
+    }
     return user_min * 60 + user_s + sys_min * 60 + sys_s;
 }
 
@@ -177,9 +180,11 @@ std::vector<std::string> entries_of(const std::string &dir)
 {
     std::vector<std::string> names;
     if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+        while (dirent *e = readdir(d)) {
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") {
                 names.push_back(e->d_name);
+            }
+        }
         closedir(d);
     }
     return names;

@@ -20,8 +20,9 @@ int main(void)
 
     cmd = orvy_tb_cmd_init_coded((unsigned char *)coded, (unsigned int)strlen(coded));
     if (cmd == 0 || orvy_tb_cmd_get_raw(cmd, &raw, &n) != 1 || n != 4 ||
-        memcmp(raw, "\x1B\x40ok", 4) != 0)
+        memcmp(raw, "\x1B\x40ok", 4) != 0) {
         ++failures;
+    }
     orvy_tb_cmd_exit(cmd);
 
     mem = orvy_tb_alloc_mem_cat(orvy_tb_alloc_mem(2), "ab", 2);

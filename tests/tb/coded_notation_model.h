@@ -1,8 +1,7 @@
 // A byte-at-a-time model of the coded notation, written straight from its
 // rules without any of the library's fast paths. The unit tests and the
 // fuzzer hold the library to it.
-#ifndef ORVY_TB_CODED_NOTATION_MODEL_H
-#define ORVY_TB_CODED_NOTATION_MODEL_H
+#pragma once
 
 #include <cctype>
 #include <cstddef>
@@ -25,10 +24,11 @@ inline Parse parse(const unsigned char *text, std::size_t n)
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char c = text[i];
         if (p.open_quote) {
-            if (c == '"')
+            if (c == '"') {
                 p.open_quote = false;
-            else
+            } else {
                 p.raw.push_back(c);
+            }
         } else if (c == '/' && i + 1 < n && text[i + 1] == '/') {
             p.comment = true;
             break;
@@ -83,5 +83,3 @@ inline Parse parse(const unsigned char *text, std::size_t n)
 }
 
 }  // namespace orvy::tb::model
-
-#endif

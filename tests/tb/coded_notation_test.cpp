@@ -29,8 +29,9 @@ struct NotationCase {
 // Test names carry the case's purpose, in characters that every runner takes.
 void PrintTo(const NotationCase &c, std::ostream *os)
 {
-    for (const char *p = c.why; *p != '\0'; ++p)
+    for (const char *p = c.why; *p != '\0'; ++p) {
         *os << (std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
+    }
 }
 
 class NotationTest : public ::testing::TestWithParam<NotationCase> {};
@@ -123,9 +124,10 @@ Bytes random_text(std::mt19937 &rng, std::size_t length)
     std::uniform_int_distribution<int> any_byte(0, 255);
     std::bernoulli_distribution from_alphabet(0.9);
     Bytes text(length);
-    for (auto &b : text)
+    for (auto &b : text) {
         b = from_alphabet(rng) ? static_cast<unsigned char>(alphabet[pick(rng)])
                                : static_cast<unsigned char>(any_byte(rng));
+    }
     return text;
 }
 
@@ -156,11 +158,13 @@ protected:
         dir_ = pattern;
         const std::string command =
             "localedef -i en_US -f ISO-8859-1 '" + dir_.string() + "/latin1' >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0)
+        if (std::system(command.c_str()) != 0) {
             GTEST_SKIP() << "localedef cannot build an ISO-8859-1 locale here";
+        }
         setenv("LOCPATH", dir_.c_str(), 1);
-        if (std::setlocale(LC_CTYPE, "latin1") == nullptr)
+        if (std::setlocale(LC_CTYPE, "latin1") == nullptr) {
             GTEST_SKIP() << "the compiled locale does not load";
+        }
         std::setlocale(LC_CTYPE, "C");
     }
     void TearDown() override

@@ -77,8 +77,9 @@ TEST(SizedBlockCat, MayAppendItsOwnPayload)
 TEST(SizedBlock, RefusesSizesThatWrapWithTheHeader)
 {
     const unsigned long header = sizeof(unsigned long);
-    for (const unsigned long size : {ULONG_MAX, ULONG_MAX - header + 1, ULONG_MAX - header + 2})
+    for (const unsigned long size : {ULONG_MAX, ULONG_MAX - header + 1, ULONG_MAX - header + 2}) {
         EXPECT_EQ(orvy_tb_alloc_mem(size), nullptr) << size;
+    }
 }
 
 TEST(SizedBlockCat, RefusesSizesThatWrapAndStillConsumesTheOldBlock)

@@ -1,5 +1,4 @@
-#ifndef ORVY_TB_TEST_SUPPORT_H
-#define ORVY_TB_TEST_SUPPORT_H
+#pragma once
 
 #include "Orvy_Tb.h"
 
@@ -42,5 +41,3 @@ inline std::string parse_to_hex(const std::string &coded)
 }
 
 }  // namespace orvy::tb::testing
-
-#endif
