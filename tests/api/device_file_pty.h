@@ -11,6 +11,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "scratch_dir.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -109,35 +111,20 @@ private:
 // (…/dev/usb/lp0, …/dev/ttyS1) as links to a pty slave.
 class PortDir {
 public:
-    PortDir()
-    {
-        std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        pattern += "/orvy-port-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root_ = pattern;
-    }
-    ~PortDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    PortDir(const PortDir &) = delete;
-    PortDir &operator=(const PortDir &) = delete;
-
     // Absolute path of `relative` inside the directory (the file need not exist).
-    std::string path(const std::string &relative) const { return (root_ / relative).string(); }
+    std::string path(const std::string &relative) const { return dir_.path(relative); }
 
     // Makes `relative` a link to `target` and returns its absolute path.
     std::string link(const std::string &relative, const std::string &target) const
     {
-        const auto at = root_ / relative;
+        const std::filesystem::path at = dir_.path(relative);
         std::filesystem::create_directories(at.parent_path());
         std::filesystem::create_symlink(target, at);
         return at.string();
     }
 
 private:
-    std::filesystem::path root_;
+    ScratchDir dir_{"orvy-port"};
 };
 
 // Sends one byte on the master side every `period` until destroyed, and

@@ -18,7 +18,6 @@
 // TIMEOUT defaults to 1000 ms.
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,44 +25,13 @@
 #include <vector>
 
 #include "Orvy_Api.h"
+#include "hex_text.h"
+#include "script_step.h"
 
 namespace {
 
-std::vector<std::string> split(const std::string &text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    for (;;) {
-        const auto end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) return parts;
-        start = end + 1;
-    }
-}
-
-std::vector<unsigned char> parse_hex(const std::string &text)
-{
-    std::vector<unsigned char> bytes;
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
-
-std::string to_hex(const unsigned char *bytes, int count)
-{
-    std::string text;
-    char pair[4];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
+using orvy::test::bytes_of_hex;
+using orvy::test::hex_text;
 
 unsigned long timeout_of(const std::vector<std::string> &parts, std::size_t index)
 {
@@ -91,7 +59,7 @@ int main(int argc, char **argv)
     std::vector<intptr_t> opened;
     for (int i = 1; i < argc; ++i) {
         const std::string step = argv[i];
-        const auto parts = split(step, ':');
+        const auto parts = orvy::test::step_fields(step);
         const std::string &verb = parts[0];
         if (verb == "open" && parts.size() >= 2) {
             std::string port = step.substr(5);
@@ -99,7 +67,7 @@ int main(int argc, char **argv)
             opened.push_back(handle);
             std::printf("open = %ld\n", static_cast<long>(handle));
         } else if (verb == "write" && parts.size() >= 2) {
-            auto bytes = parse_hex(parts[1]);
+            auto bytes = bytes_of_hex(parts[1]);
             Stopwatch watch;
             const int sent =
                 orvy_api_printer_write(handle, bytes.data(), static_cast<int>(bytes.size()),
@@ -113,7 +81,8 @@ int main(int argc, char **argv)
                 orvy_api_printer_read(handle, buffer.data(), wanted, timeout_of(parts, 2));
             const long ms = watch.elapsed_ms();
             const int shown = got > 0 ? got : 0;
-            std::printf("read = %d [%s] (%ld ms)\n", got, to_hex(buffer.data(), shown).c_str(), ms);
+            std::printf("read = %d [%s] (%ld ms)\n", got,
+                        hex_text(buffer.data(), static_cast<std::size_t>(shown)).c_str(), ms);
         } else if (verb == "clear") {
             Stopwatch watch;
             const int result = orvy_api_printer_clear(handle);

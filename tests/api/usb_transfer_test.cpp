@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_text.h"
 #include "usb_scenario.h"
 
 namespace orvy::api::test {
@@ -143,15 +144,13 @@ TEST(UsbRead, UnplugDuringAReadEndsAtTheTimeOutAndCloseStillWorks)
     EXPECT_EQ(s.step("clear").result, 1);
 }
 
+// 00 01 02 ... FF 00 01 ..., `count` bytes in hex.
 std::string counting_hex(int count)
 {
-    std::string hex;
-    char pair[4];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", i & 0xFF);
-        hex += pair;
-    }
-    return hex;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
+    return orvy::test::hex_text(bytes);
 }
 
 // The ring holds 1023 bytes: 64-byte packets fill it to 960, and the next

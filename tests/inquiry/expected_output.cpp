@@ -1,5 +1,7 @@
 #include "expected_output.h"
 
+#include "hex_text.h"
+
 #include <cctype>
 #include <cstdio>
 #include <regex>
@@ -105,13 +107,8 @@ namespace {
 
 std::string hex_of(const std::vector<std::uint8_t> &bytes, int offset, int width)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text = "[";
-    for (int i = offset; i < offset + width; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0F];
-    }
-    return text + "]";
+    return "[" + orvy::test::hex_text(bytes.data() + offset, static_cast<std::size_t>(width), "") +
+           "]";
 }
 
 std::string quoted_text(const std::vector<std::uint8_t> &bytes, int offset, int width)

@@ -33,52 +33,21 @@
 #include <string>
 #include <vector>
 
+#include "hex_text.h"
+#include "script_step.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-std::string hex(const unsigned char *data, int size)
-{
-    std::string text;
-    char pair[4];
-    for (int i = 0; i < size; ++i) {
-        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", data[i]);
-        text += pair;
-    }
-    return text;
-}
-
-Bytes parse_hex(const std::string &text)
-{
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < text.size();) {
-        if (text[i] == ' ' || text[i] == ',') {
-            ++i;
-            continue;
-        }
-        bytes.push_back(static_cast<unsigned char>(std::stoul(text.substr(i, 2), nullptr, 16)));
-        i += 2;
-    }
-    return bytes;
-}
+using orvy::test::bytes_of_hex;
+using orvy::test::hex_text;
+using orvy::test::step_fields;
 
 long now_ms()
 {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1000 + t.tv_nsec / 1000000;
-}
-
-std::vector<std::string> fields(const std::string &step)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = step.find(':', start);
-        parts.push_back(step.substr(start, colon - start));
-        if (colon == std::string::npos) return parts;
-        start = colon + 1;
-    }
 }
 
 struct Usb {
@@ -149,9 +118,9 @@ int run_usb(const std::string &port, const std::vector<std::string> &steps)
         return 2;
     }
     for (const std::string &step : steps) {
-        const auto f = fields(step);
+        const auto f = step_fields(step);
         if (f[0] == "w") {
-            Bytes bytes = parse_hex(f.at(1));
+            Bytes bytes = bytes_of_hex(f.at(1));
             int done = 0;
             const int rc =
                 libusb_bulk_transfer(usb.handle, 0x02, bytes.data(), static_cast<int>(bytes.size()),
@@ -167,15 +136,15 @@ int run_usb(const std::string &port, const std::vector<std::string> &steps)
                 libusb_bulk_transfer(usb.handle, 0x81, packet, usb.in_packet, &done, 100);
                 got.insert(got.end(), packet, packet + done);
             }
-            std::printf("r %zu %s\n", got.size(),
-                        hex(got.data(), static_cast<int>(got.size())).c_str());
+            std::printf("r %zu %s\n", got.size(), hex_text(got).c_str());
         } else if (f[0] == "in") {
             Bytes buffer(static_cast<std::size_t>(std::atoi(f.at(1).c_str())));
             int done = 0;
             const int rc = libusb_bulk_transfer(usb.handle, 0x81, buffer.data(),
                                                 static_cast<int>(buffer.size()), &done,
                                                 f.size() > 2 ? std::atoi(f[2].c_str()) : 100);
-            std::printf("in %d %d %s\n", rc, done, hex(buffer.data(), done).c_str());
+            std::printf("in %d %d %s\n", rc, done,
+                        hex_text(buffer.data(), static_cast<std::size_t>(done)).c_str());
         } else if (f[0] == "claim") {
             std::printf("claim %d\n",
                         libusb_claim_interface(usb.handle,
@@ -212,9 +181,9 @@ int run_file(const std::string &port, const std::vector<std::string> &steps)
         return 2;
     }
     for (const std::string &step : steps) {
-        const auto f = fields(step);
+        const auto f = step_fields(step);
         if (f[0] == "w") {
-            Bytes bytes = parse_hex(f.at(1));
+            Bytes bytes = bytes_of_hex(f.at(1));
             const ssize_t done = write(fd, bytes.data(), bytes.size());
             std::printf("w %d %zd\n", done < 0 ? -errno : 0, done < 0 ? 0 : done);
         } else if (f[0] == "r") {
@@ -231,8 +200,7 @@ int run_file(const std::string &port, const std::vector<std::string> &steps)
                 if (n <= 0) break;
                 got.insert(got.end(), chunk, chunk + n);
             }
-            std::printf("r %zu %s\n", got.size(),
-                        hex(got.data(), static_cast<int>(got.size())).c_str());
+            std::printf("r %zu %s\n", got.size(), hex_text(got).c_str());
         } else if (f[0] == "fill") {
             const std::size_t size = static_cast<std::size_t>(std::atol(f.at(1).c_str()));
             const Bytes blanks(size, ' ');

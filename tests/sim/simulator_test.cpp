@@ -7,9 +7,11 @@
 #include <dirent.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "scratch_dir.h"
 #include "sim_test_helpers.h"
 
 namespace {
@@ -18,6 +20,7 @@ using orvy::test::lines_of;
 using orvy::test::run_program;
 using orvy::test::run_under_simulator;
 using orvy::test::RunResult;
+using orvy::test::ScratchDir;
 using orvy::test::simulator_path;
 using orvy::test::transcript_bytes;
 using namespace orvy::sim::test;
@@ -97,13 +100,19 @@ TEST(Simulator, PrinterClassFileIsRaw)
 // unix socket path; the emulated devices must work all the same.
 TEST(Simulator, WorksBelowADeepTemporaryDirectory)
 {
-    const char *base = std::getenv("TMPDIR");
-    std::string deep = std::string(base ? base : "/tmp") + "/deep";
+    const ScratchDir scratch("orvy-deep");
+    std::string deep = scratch.path();
     while (deep.size() < 120) deep += "/level";
-    ASSERT_EQ(std::system(("mkdir -p '" + deep + "'").c_str()), 0);
+    std::filesystem::create_directories(deep);
+    const char *tmp = std::getenv("TMPDIR");
+    const std::string caller_tmp = tmp ? tmp : "";
     ::setenv("TMPDIR", deep.c_str(), 1);
     const RunResult r = client({}, kUsb, {"w:1D6101", "r:18"});
-    std::system(("rm -rf '" + std::string(base ? base : "/tmp") + "/deep'").c_str());
+    if (tmp) {
+        ::setenv("TMPDIR", caller_tmp.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
 }
@@ -194,11 +203,9 @@ std::vector<std::string> entries_of(const std::string &dir)
 // simulator is stopped by a signal, and then the child goes with it.
 TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
 {
-    const char *tmp = getenv("TMPDIR");
-    char pattern[512];
-    snprintf(pattern, sizeof pattern, "%s/sim-clean-XXXXXX", tmp && *tmp ? tmp : "/tmp");
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const ScratchDir scratch("sim-clean");
+    const std::string dir = scratch.path("tmp");
+    std::filesystem::create_directory(dir);
     const std::string script =
         "export TMPDIR=" + dir + "; '" + simulator_path() + "' -- true; echo plain=$?; '" +
         simulator_path() + "' -- sh -c 'echo $$ > " + dir +
@@ -222,7 +229,6 @@ TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
     // SIGKILL cannot be caught: only that run may leave its directory.
     const auto left = entries_of(dir);
     EXPECT_LE(left.size(), 1u);
-    run_program({"rm", "-rf", dir, dir + "/../child.pid", dir + "/../child2.pid"});
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 // Transcript lines and the serial settings line.
-#include <gtest/gtest.h>
-
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 
 #include "hex.h"
+#include "scratch_dir.h"
 #include "serial_settings.h"
 #include "transcript.h"
 
@@ -17,12 +13,8 @@ namespace {
 
 TEST(Transcript, DataAndEventLines)
 {
-    const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvy-transcript-XXXXXX";
-    char *path = pattern.data();
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
+    const orvy::test::ScratchDir dir("orvy-transcript");
+    const std::string path = dir.path("transcript.log");
     {
         Transcript t;
         ASSERT_TRUE(t.open(path));
@@ -34,7 +26,6 @@ TEST(Transcript, DataAndEventLines)
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    std::remove(path);
     EXPECT_EQ(text.str(), "usb > 1D 61 01\nlp < 1B FF 0A\nusb: claim interface 0\n");
 }
 

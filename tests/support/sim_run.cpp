@@ -1,5 +1,7 @@
 #include "sim_run.h"
 
+#include "scratch_dir.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,7 +12,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -45,28 +46,6 @@ private:
         fd = -1;
     }
     std::array<int, 2> fds_{-1, -1};
-};
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        pattern += "/orvy-test-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::string command = "rm -rf '" + path_ + "'";
-        (void)std::system(command.c_str());
-    }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 std::string read_file(const std::string &path)
@@ -157,7 +136,7 @@ std::string simulator_path()
 RunResult run_under_simulator(const std::vector<std::string> &sim_options,
                               const std::vector<std::string> &command, double limit_seconds)
 {
-    TempDir dir;
+    const ScratchDir dir("orvy-run");
     const std::string log_path = dir.path() + "/transcript.log";
     std::vector<std::string> full{simulator_path(), "--log", log_path};
     full.insert(full.end(), sim_options.begin(), sim_options.end());

@@ -3,13 +3,13 @@
 
 #include "coded_notation.h"
 #include "coded_notation_model.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <clocale>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 
@@ -17,8 +17,8 @@ namespace {
 
 using namespace std::string_literals;
 using orvy::tb::testing::Bytes;
-using orvy::tb::testing::hex;
 using orvy::tb::testing::parse_to_hex;
+using orvy::test::hex_text;
 
 struct NotationCase {
     std::string coded;
@@ -140,7 +140,7 @@ TEST(CodedNotation, AgreesWithTheByteAtATimeRulesOnRandomTexts)
         Bytes raw(text.size());
         raw.resize(orvy::tb::parse_coded_notation(text.data(), text.size(), raw.data()));
         // The library's fast paths must agree with the plain rules.
-        ASSERT_EQ(hex(raw), hex(orvy::tb::model::parse(text.data(), text.size()).raw))
+        ASSERT_EQ(hex_text(raw), hex_text(orvy::tb::model::parse(text.data(), text.size()).raw))
             << "text: " << std::string(text.begin(), text.end());
     }
 }
@@ -151,17 +151,12 @@ class LatinLocale : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char *tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/orvy-tb-locale-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) GTEST_SKIP() << "no temporary directory";
-        dir_ = pattern;
         const std::string command =
-            "localedef -i en_US -f ISO-8859-1 '" + dir_.string() + "/latin1' >/dev/null 2>&1";
+            "localedef -i en_US -f ISO-8859-1 '" + dir_.path("latin1") + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) {
             GTEST_SKIP() << "localedef cannot build an ISO-8859-1 locale here";
         }
-        setenv("LOCPATH", dir_.c_str(), 1);
+        setenv("LOCPATH", dir_.path().c_str(), 1);
         if (std::setlocale(LC_CTYPE, "latin1") == nullptr) {
             GTEST_SKIP() << "the compiled locale does not load";
         }
@@ -171,9 +166,8 @@ protected:
     {
         std::setlocale(LC_CTYPE, "C");
         unsetenv("LOCPATH");
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
     }
-    std::filesystem::path dir_;
+    const orvy::test::ScratchDir dir_{"orvy-tb-locale"};
 };
 
 TEST_F(LatinLocale, PrintableBytesFollowTheLocaleOfEachCallHexDigitsDoNot)

@@ -13,7 +13,7 @@
 namespace {
 
 using orvy::tb::testing::Bytes;
-using orvy::tb::testing::hex;
+using orvy::test::hex_text;
 
 std::string coded_text_of(intptr_t cmd)
 {
@@ -53,7 +53,7 @@ TEST(CommandFromRaw, WritesTheCanonicalCodedTextWithItsZeroByte)
         char *str = nullptr;
         ASSERT_EQ(orvy_tb_cmd_get_coded_str(cmd, &str), 1);
         EXPECT_STREQ(str, c.coded.c_str());
-        EXPECT_EQ(hex(raw_of(cmd)), hex(c.raw));
+        EXPECT_EQ(hex_text(raw_of(cmd)), hex_text(c.raw));
         orvy_tb_cmd_exit(cmd);
     }
 }
@@ -70,7 +70,7 @@ TEST(CommandFromCoded, KeepsAnOwnCopyOfTheTextAsGiven)
     EXPECT_NE(coded, text.data());
     EXPECT_EQ(Bytes(coded, coded + n), text);
     text.assign(text.size(), 'z');  // the record must not depend on the caller's buffer
-    EXPECT_EQ(hex(raw_of(cmd)), "1B 40");
+    EXPECT_EQ(hex_text(raw_of(cmd)), "1B 40");
     orvy_tb_cmd_exit(cmd);
 }
 
@@ -149,7 +149,7 @@ TEST(CommandRoundTrip, RawToCodedToRawGivesTheSameBytes)
 
         const intptr_t from_coded = orvy_tb_cmd_init_coded(coded, coded_size);
         ASSERT_NE(from_coded, 0);
-        EXPECT_EQ(hex(raw_of(from_coded)), hex(raw)) << "round " << round;
+        EXPECT_EQ(hex_text(raw_of(from_coded)), hex_text(raw)) << "round " << round;
         orvy_tb_cmd_exit(from_coded);
         orvy_tb_cmd_exit(from_raw);
     }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Orvy_Tb.h"
+#include "hex_text.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,16 +11,7 @@ namespace orvy::tb::testing {
 using Bytes = std::vector<unsigned char>;
 
 // "1B 40" for readable failure messages.
-inline std::string hex(const Bytes &bytes)
-{
-    std::string text;
-    for (const unsigned char b : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, text.empty() ? "%02X" : " %02X", b);
-        text += pair;
-    }
-    return text;
-}
+using orvy::test::hex_text;
 
 inline Bytes bytes_of(const std::string &text) { return Bytes(text.begin(), text.end()); }
 
@@ -35,7 +26,7 @@ inline std::string parse_to_hex(const std::string &coded)
     unsigned char *raw = nullptr;
     unsigned int n = 0;
     orvy_tb_cmd_get_raw(cmd, &raw, &n);
-    const std::string result = hex(Bytes(raw, raw + n));
+    const std::string result = hex_text(raw, n);
     orvy_tb_cmd_exit(cmd);
     return result;
 }
