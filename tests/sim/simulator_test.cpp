@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -199,36 +200,66 @@ std::vector<std::string> entries_of(const std::string &dir)
     return names;
 }
 
+// The first line of a file, "" without one.
+std::string first_line_of(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// A command for the simulator that notes where the simulator works (umockdev's
+// root lies inside its directory) and its own pid in `notes`, then runs `then`.
+std::string noting(const std::string &notes, const std::string &name, const std::string &then)
+{
+    const std::string at = notes + "/" + name;
+    return "sh -c 'dirname \"$UMOCKDEV_DIR\" > " + at + ".dir; echo $$ > " + at + ".pid; " + then +
+           "'";
+}
+
 // A private $TMPDIR shows what a run leaves behind: nothing, also when the
-// simulator is stopped by a signal, and then the child goes with it.
+// simulator is stopped by a signal, and then the child goes with it. Below a
+// deep $TMPDIR the simulator works in /tmp instead, so each run's own
+// directory is checked, wherever it was.
 TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
 {
     const ScratchDir scratch("sim-clean");
+    const std::string notes = scratch.path();
     const std::string dir = scratch.path("tmp");
     std::filesystem::create_directory(dir);
+    const std::string sim = "'" + simulator_path() + "' -- ";
+    const std::string then_stop = " & sim=$!; sleep 1; kill -";
     const std::string script =
-        "export TMPDIR=" + dir + "; '" + simulator_path() + "' -- true; echo plain=$?; '" +
-        simulator_path() + "' -- sh -c 'echo $$ > " + dir +
-        "/../child.pid; exec sleep 30' & sim=$!; sleep 1; kill -TERM $sim; "
-        "wait $sim; echo term=$?; '" +
-        simulator_path() +
-        "' -- sleep 30 & sim=$!; sleep 1; kill -INT $sim; "
-        "wait $sim; echo int=$?; '" +
-        simulator_path() + "' -- sh -c 'echo $$ > " + dir +
-        "/../child2.pid; exec sleep 30' & sim=$!; sleep 1; kill -KILL $sim; wait $sim; sleep 0.3; "
-        "state=$(cut -d' ' -f3 /proc/$(cat " +
-        dir +
-        "/../child2.pid)/stat 2>/dev/null); "
+        "export TMPDIR=" + dir + "; " + sim + noting(notes, "plain", "true") + "; echo plain=$?; " +
+        sim + noting(notes, "term", "exec sleep 30") + then_stop +
+        "TERM $sim; wait $sim; echo term=$?; " + sim + noting(notes, "int", "exec sleep 30") +
+        then_stop + "INT $sim; wait $sim; echo int=$?; " + sim +
+        noting(notes, "kill", "exec sleep 30") + then_stop +
+        "KILL $sim; wait $sim; sleep 0.3; state=$(cut -d' ' -f3 /proc/$(cat " + notes +
+        "/kill.pid)/stat 2>/dev/null); "
         "[ -z \"$state\" ] || [ \"$state\" = Z ] && echo gone || echo orphan";
     const RunResult r = run_program({"sh", "-c", script}, 30);
+
+    // SIGKILL cannot be caught: that run's directory stays, and is ours to remove.
+    const std::string killed = first_line_of(notes + "/kill.dir");
+    EXPECT_EQ(std::filesystem::path(killed).filename().string().rfind("orvy-sim.", 0), 0u)
+        << killed;
+    if (std::filesystem::path(killed).filename().string().rfind("orvy-sim.", 0) == 0) {
+        std::filesystem::remove_all(killed);
+    }
+
     EXPECT_TRUE(has_line(r.out, "plain=0")) << r.out << r.err;
     EXPECT_TRUE(has_line(r.out, "term=143")) << r.out << r.err;
     EXPECT_TRUE(has_line(r.out, "int=130")) << "a SIGINT sent to the simulator reaches the child";
     // A dead orphan may stay a zombie: init need not reap it at once.
     EXPECT_TRUE(has_line(r.out, "gone")) << "the child outlived a killed simulator";
-    // SIGKILL cannot be caught: only that run may leave its directory.
-    const auto left = entries_of(dir);
-    EXPECT_LE(left.size(), 1u);
+    for (const char *run : {"plain", "term", "int"}) {
+        const std::string used = first_line_of(notes + "/" + run + ".dir");
+        EXPECT_FALSE(used.empty()) << run << " run: " << r.out << r.err;
+        EXPECT_FALSE(std::filesystem::exists(used)) << "the " << run << " run left " << used;
+    }
+    EXPECT_TRUE(entries_of(dir).empty());
 }
 
 }  // namespace
