@@ -1,31 +1,61 @@
 #!/bin/sh
-# Builds the fuzz targets with the `fuzz` preset and runs the coded-notation
-# fuzzer for a bounded time on a scratch copy of the seed corpus, so the
-# committed corpus never grows. Exits non-zero when the fuzzer finds anything;
-# the input that failed is kept under <build dir>/fuzz-findings/.
+# Builds the fuzz targets with the `fuzz` preset and runs each for a bounded
+# time on a scratch copy of its seed corpus, so the committed corpora never
+# grow. Exits non-zero when any target finds anything; the input that failed
+# is kept under <build dir>/fuzz-findings/<target>/, the fuzzer's own output
+# under <build dir>/fuzz-logs/.
 #
-#   fuzz/run.sh [seconds]        (default 60)
+#   fuzz/run.sh [seconds [target...]]
+#     seconds   the time for all targets together, split evenly, but at
+#               least 20 s for each (default 60)
+#     target    names without the fuzz_ prefix (default: all)
 #   ORVY_FUZZ_BUILD_DIR=...      build directory (default build/fuzz)
 set -eu
 
+all_targets="cmd_init_coded inquiry_answer inquiry_command_line page_length_arguments
+  port_name simulator_options"
+
 seconds=${1:-60}
+[ $# -gt 0 ] && shift
+targets=${*:-$all_targets}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVY_FUZZ_BUILD_DIR:-$root/build/fuzz}
 case $build in /*) ;; *) build=$root/$build ;; esac
 
+count=$(echo $targets | wc -w)
+each=$((seconds / count))
+[ "$each" -ge 20 ] || each=20
+
 cd "$root"
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" -j2 --target fuzz_cmd_init_coded
+# shellcheck disable=SC2086
+cmake --build "$build" -j2 --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/orvy-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT INT TERM
-mkdir -p "$scratch/corpus" "$build/fuzz-findings"
-cp "$root"/fuzz/corpus/cmd_init_coded/* "$scratch/corpus/"
 
-echo "# fuzzing orvy_tb_cmd_init_coded for ${seconds} s"
-"$build/fuzz/fuzz_cmd_init_coded" \
-    -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 -timeout=10 \
-    -dict="$root/fuzz/cmd_init_coded.dict" \
-    -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/" \
-    "$scratch/corpus"
+failed=""
+for target in $targets; do
+  mkdir -p "$scratch/$target" "$build/fuzz-findings/$target" "$build/fuzz-logs"
+  log="$build/fuzz-logs/$target.log"
+  cp "$root/fuzz/corpus/$target/"* "$scratch/$target/"
+  dict=""
+  [ -f "$root/fuzz/$target.dict" ] && dict="-dict=$root/fuzz/$target.dict"
+  echo "# fuzzing $target for ${each} s"
+  # shellcheck disable=SC2086
+  if ! "$build/fuzz/fuzz_$target" \
+      -max_total_time="$each" -max_len=4096 -rss_limit_mb=2048 -timeout=10 $dict \
+      -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/$target/" \
+      "$scratch/$target" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    failed="$failed $target"
+  else
+    grep -E 'DONE|stat::number_of_executed_units' "$log"
+  fi
+done
+
+if [ -n "$failed" ]; then
+  echo "# fuzzing found something in:$failed (inputs in $build/fuzz-findings/)"
+  exit 1
+fi
 echo "# fuzzing found nothing"
