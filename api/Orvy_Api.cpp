@@ -1,25 +1,21 @@
-// The exported C interface of libOrvyApi: process-wide state, the library
-// information, the transport choice at open and a thin dispatch to the
-// transport of the current mode.
+// The exported C interface of libOrvyApi: the library information, the
+// transport choice at open and a thin dispatch to the transport of the
+// current mode. The state of each transport lives with the transport.
 #include "Orvy_Api.h"
 
+#include <climits>
+
 #include "diagnostics.h"
+#include "error_codes.h"
 #include "port_name.h"
+#include "serial_settings.h"
 #include "transport.h"
 
 using orvy::api::mode_for_port;
 using orvy::api::transport_for_mode;
 
 extern "C" {
-int DEBUG_MESSAGES = 0;
 int communication = orvy::api::kModeNone;
-int ORVY_API_ACCESS_WRITE = 0x02;
-int ORVY_API_ACCESS_READ = 0x81;
-int ORVY_API_ACCESS_READ_ENDPOINT_SIZE = 64;
-int ORVY_API_INTERFACE = 0;
-unsigned char *m_pub_rx_buffer = nullptr;
-int m_index_rx_bottom = 0;
-int m_index_rx_top = 0;
 }
 
 extern "C" {
@@ -32,11 +28,23 @@ char *orvy_api_get_library_info(void)
 
 intptr_t orvy_api_printer_open(char *port)
 {
-    if (port == nullptr) return -2;
+    if (port == nullptr) return orvy::api::kNoSuchPrinter;
     communication = mode_for_port(port, communication);
     const auto *transport = transport_for_mode(communication);
-    if (transport == nullptr) return -2;
+    if (transport == nullptr) return orvy::api::kNoSuchPrinter;
     return transport->open(port);
+}
+
+int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_rate,
+                                unsigned char /*data_bits: always 8*/, unsigned char parity,
+                                unsigned char stop_bits)
+{
+    if (printer < 0) return 0;
+    // Outside the device-file transport the handle is no descriptor; a value
+    // past INT_MAX is none either and must not be cut down to an unrelated one.
+    if (communication != orvy::api::kModeDeviceFile || printer > INT_MAX) return 1;
+    orvy::api::apply_serial_settings(static_cast<int>(printer), baud_rate, parity, stop_bits);
+    return 1;
 }
 
 int orvy_api_printer_clear(intptr_t printer)

@@ -14,9 +14,10 @@
 #include <climits>
 #include <cstring>
 
-#include "Orvy_Api.h"
 #include "deadline.h"
 #include "device_file_wait.h"
+#include "error_codes.h"
+#include "serial_settings.h"
 #include "transport.h"
 #include "unique_fd.h"
 
@@ -25,12 +26,9 @@ namespace {
 
 constexpr unsigned long kClearQuietMs = 100;
 constexpr unsigned long kClearLimitMs = 1000;
-constexpr unsigned long kClearPauseMs = 10;
-constexpr std::size_t kClearChunk = 256;
 constexpr unsigned long kCloseDrainLimitMs = 1000;
 
 constexpr unsigned long kSerialBaudRate = 115200;
-constexpr unsigned char kSerialDataBits = 8;
 constexpr unsigned char kSerialParity = 'n';
 constexpr unsigned char kSerialStopBits = 1;
 
@@ -47,13 +45,12 @@ bool set_non_blocking(int fd)
 intptr_t file_open(const char *port)
 {
     UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL));
-    if (!fd) return -1;
+    if (!fd) return kCannotOpen;
     if (::strcasestr(port, "ttyS") != nullptr) {
-        (void)orvy_api_printer_set_serial(fd.get(), kSerialBaudRate, kSerialDataBits, kSerialParity,
-                                          kSerialStopBits);
+        apply_serial_settings(fd.get(), kSerialBaudRate, kSerialParity, kSerialStopBits);
     }
     // A descriptor that stays blocking would break every time-out: not usable.
-    if (!set_non_blocking(fd.get())) return -1;
+    if (!set_non_blocking(fd.get())) return kCannotOpen;
     return fd.release();
 }
 
@@ -113,7 +110,7 @@ int file_clear(intptr_t printer)
     const int fd = static_cast<int>(printer);
     Deadline total(kClearLimitMs);
     Deadline quiet(kClearQuietMs);
-    unsigned char scratch[kClearChunk];
+    unsigned char scratch[kClearChunkBytes];
     bool woken = false;
     for (;;) {
         if (::read(fd, scratch, sizeof scratch) > 0) {

@@ -38,6 +38,11 @@ inline const Transport *transport_for_mode(int mode)
     }
 }
 
+// Clear reads and drops pending input in pieces of this size, pausing this
+// long after a pass that found nothing.
+inline constexpr int kClearChunkBytes = 256;
+inline constexpr unsigned long kClearPauseMs = 10;
+
 // Polling pause of the transfer loops: the smaller of the time-out and 10 ms.
 inline unsigned long polling_pause_ms(unsigned long timeout_ms)
 {
