@@ -12,7 +12,22 @@
 #include "transport.h"
 
 using orvy::api::mode_for_port;
+using orvy::api::Transport;
 using orvy::api::transport_for_mode;
+
+namespace {
+
+// The transport of the current mode when `printer` is its current
+// connection's handle; nullptr for any other value, which callers then treat
+// like a negative handle.
+const Transport *transport_owning(intptr_t printer)
+{
+    const Transport *transport = transport_for_mode(communication);
+    if (printer < 0 || transport == nullptr || !transport->owns(printer)) return nullptr;
+    return transport;
+}
+
+}  // namespace
 
 extern "C" {
 int communication = orvy::api::kModeNone;
@@ -32,6 +47,7 @@ intptr_t orvy_api_printer_open(char *port)
     communication = mode_for_port(port, communication);
     const auto *transport = transport_for_mode(communication);
     if (transport == nullptr) return orvy::api::kNoSuchPrinter;
+    orvy::api::release_other_transports(transport);
     return transport->open(port);
 }
 
@@ -49,32 +65,31 @@ int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_rate,
 
 int orvy_api_printer_clear(intptr_t printer)
 {
-    const auto *transport = transport_for_mode(communication);
-    if (printer < 0 || transport == nullptr) return 0;
+    const Transport *transport = transport_owning(printer);
+    if (transport == nullptr) return 0;
     return transport->clear(printer);
 }
 
 int orvy_api_printer_write(intptr_t printer, unsigned char *data, int size,
                            unsigned long timeout_ms)
 {
-    const auto *transport = transport_for_mode(communication);
-    if (printer < 0 || data == nullptr || size <= 0 || transport == nullptr) return 0;
+    const Transport *transport = transport_owning(printer);
+    if (transport == nullptr || data == nullptr || size <= 0) return 0;
     return transport->write(printer, data, size, timeout_ms);
 }
 
 int orvy_api_printer_read(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
-    const auto *transport = transport_for_mode(communication);
-    if (printer < 0 || data == nullptr || size <= 0 || transport == nullptr) return 0;
+    const Transport *transport = transport_owning(printer);
+    if (transport == nullptr || data == nullptr || size <= 0) return 0;
     orvy::api::debug_printf("\n Start of reading = %d \n", size);
     return transport->read(printer, data, size, timeout_ms);
 }
 
 void orvy_api_printer_close(intptr_t printer)
 {
-    const auto *transport = transport_for_mode(communication);
-    if (printer < 0 || transport == nullptr) return;
-    transport->close(printer);
+    const Transport *transport = transport_owning(printer);
+    if (transport != nullptr) transport->close(printer);
 }
 
 }  // extern "C"

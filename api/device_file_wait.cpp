@@ -40,14 +40,19 @@ void drain_device(int fd, unsigned long limit_ms)
 // tcdrain would then wait with it. Watch the queue instead, and leave the
 // last word to tcdrain only once the queue is empty, when the driver bounds
 // the wait for its transmitter by itself. What is still queued when the time
-// is up is dropped: close would otherwise wait for it again, up to the port's
-// closing wait (30 s by default).
+// is up, or when the queue cannot be asked, is dropped: close would otherwise
+// wait for it again, up to the port's closing wait (30 s by default).
 void drain_terminal(int fd, unsigned long limit_ms)
 {
     Deadline deadline(limit_ms);
     for (;;) {
         const int queued = terminal_seams::queued_output(fd);
-        if (queued < 0) return;  // unknown: better not risk an unbounded tcdrain
+        if (queued < 0) {
+            // Unknown: tcdrain could wait without bound, and so could close
+            // for anything left queued.
+            terminal_seams::discard_output(fd);
+            return;
+        }
         if (queued == 0) {
             terminal_seams::wait_sent(fd);
             return;

@@ -103,6 +103,8 @@ int usb_clear(intptr_t printer)
     return 1;
 }
 
+bool usb_owns(intptr_t printer) { return usb_connection_for(printer) != nullptr; }
+
 void usb_close(intptr_t printer)
 {
     if (usb_connection_for(printer) == nullptr) return;
@@ -113,6 +115,8 @@ void usb_close(intptr_t printer)
 
 const Transport usb_bulk_transport = {
     .open = usb_bulk_open,
+    .owns = usb_owns,
+    .release = usb_connection_release,
     .write = usb_write,
     .read = usb_read,
     .clear = usb_clear,

@@ -286,5 +286,19 @@ TEST(UsbHandles, AFailedOpenKeepsTheConnectionBefore)
     EXPECT_NE(s.states[0].find("ring=none"), std::string::npos) << s.states[0];
 }
 
+// The usual reconnect of a program that lost its handle: the earlier
+// connection gives up the interface before the new one claims it.
+TEST(UsbHandles, OpeningAgainReleasesTheEarlierConnectionFirst)
+{
+    const auto s = run_usb_scenario({"--split", "18"},
+                                    {kOpen, kOpen, kStatusInquiry, "read:4", "close", "state"});
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    EXPECT_GE(s.step("open", 1).result, 0);
+    EXPECT_EQ(s.step("read").hex, "1B FF 02 0E");
+    EXPECT_EQ(s.log_count("usb: release interface 0"), 2u);
+    ASSERT_EQ(s.states.size(), 1u);
+    EXPECT_NE(s.states[0].find("ring=none"), std::string::npos) << s.states[0];
+}
+
 }  // namespace
 }  // namespace orvy::api::test
