@@ -119,8 +119,9 @@ ORVY_API_EXPORT int orvy_api_printer_set_serial(intptr_t printer, unsigned long 
 ORVY_API_EXPORT int orvy_api_printer_clear(intptr_t printer);
 
 /* Sends size bytes from data within timeout_ms. Returns the number of bytes
- * that the driver took; fewer than size means the time ran out. Never blocks
- * much past the time-out (one 100 ms USB transfer plus one 10 ms pause). */
+ * that the driver took; fewer than size means the time ran out. Write and
+ * read end within one 10 ms polling pause after the time-out; the USB clear
+ * within a few milliseconds after its 100 ms limit. */
 ORVY_API_EXPORT int orvy_api_printer_write(intptr_t printer, unsigned char *data, int size,
                                            unsigned long timeout_ms);
 

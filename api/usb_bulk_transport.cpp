@@ -1,6 +1,6 @@
 // USB bulk transport through libusb: the transfers of an open connection.
-// Every wait polls with short libusb time-outs and pauses, so no call
-// overruns its time-out by more than one transfer plus one pause.
+// Every wait polls with short libusb time-outs and pauses, each cut to the
+// time left, so a call ends within about a millisecond of its time-out.
 #include <libusb.h>
 
 #include <algorithm>
@@ -25,6 +25,14 @@ constexpr unsigned int kTransferTimeoutMs = 100;
 constexpr unsigned int kClearTransferTimeoutMs = 45;
 constexpr unsigned long kClearLimitMs = 100;
 
+// The libusb time-out of one transfer: its fixed value, but no more than the
+// time left, and at least 1 ms (0 would mean no time-out at all to libusb).
+unsigned int transfer_timeout_ms(unsigned int fixed_ms, Deadline &deadline)
+{
+    return static_cast<unsigned int>(
+        std::clamp<unsigned long>(deadline.remaining_ms(), 1, fixed_ms));
+}
+
 int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
     libusb_device_handle *handle = usb_connection_for(printer);
@@ -36,13 +44,13 @@ int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long tim
         // A transfer that fails or times out part-way still reports what it
         // moved: count it and go on from there, so no byte is sent twice.
         usb_seams::bulk_transfer(handle, bulk_out_endpoint(), data + sent, size - sent,
-                                 &transferred, kTransferTimeoutMs);
+                                 &transferred, transfer_timeout_ms(kTransferTimeoutMs, deadline));
         transferred = std::min(transferred, size - sent);
         if (transferred > 0) {
             debug_printf("Written = %d, size = %d\n", transferred, size);
             sent += transferred;
         } else {
-            pause_ms(polling_pause_ms(timeout_ms));
+            pause_within(deadline, polling_pause_ms(timeout_ms));
         }
         if (deadline.expired()) break;
     }
@@ -66,10 +74,11 @@ int usb_read(intptr_t printer, unsigned char *data, int size, unsigned long time
     while (held < size) {
         std::memset(scratch.get(), 0, scratch_size);
         int received = 0;
-        const int result = usb_seams::bulk_transfer(handle, bulk_in_endpoint(), scratch.get(),
-                                                    packet_size, &received, kTransferTimeoutMs);
+        const int result =
+            usb_seams::bulk_transfer(handle, bulk_in_endpoint(), scratch.get(), packet_size,
+                                     &received, transfer_timeout_ms(kTransferTimeoutMs, deadline));
         report_received_packet(result, scratch.get(), received);
-        if (received == 0) pause_ms(polling_pause_ms(timeout_ms));
+        if (received == 0) pause_within(deadline, polling_pause_ms(timeout_ms));
         if (received > free_space) return kReadPacketTooLarge;
         if (buffer_set_rx_data(scratch.get(), received) != 1) return kReadRingRefused;
         held = buffer_get_rx_count();
@@ -93,10 +102,11 @@ int usb_clear(intptr_t printer)
         int received = 0;
         const int result =
             usb_seams::bulk_transfer(handle, bulk_in_endpoint(), discarded, kClearChunkBytes,
-                                     &received, kClearTransferTimeoutMs);
+                                     &received,
+                                     transfer_timeout_ms(kClearTransferTimeoutMs, deadline));
         debug_printf(" Clear read - ret = %d / %d \n", received, result);
         if (result == 0) break;
-        pause_ms(kClearPauseMs);
+        pause_within(deadline, kClearPauseMs);
         if (deadline.expired()) break;
     }
     buffer_reset_rx();
