@@ -60,6 +60,9 @@ void file_release()
     if (current_fd < 0) return;
     UniqueFd fd(std::exchange(current_fd, -1));
     drain_output(fd.get(), kCloseDrainLimitMs);
+    // The terminal stays exclusive for as long as anybody holds it open (a
+    // pty's other side, a getty): give it back for the next opener.
+    if (::isatty(fd.get())) (void)::ioctl(fd.get(), TIOCNXCL);
 }
 
 intptr_t file_open(const char *port)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,6 +159,9 @@ TEST(ExclusivePort, AnotherProcessIsRefusedAndThisOneMayReopen)
     const int fd = static_cast<int>(first);
     EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
     EXPECT_NE(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "the kernel refuses further opens of the terminal";
     pty.send({0x55});
     ASSERT_TRUE(pty.slave_has_input());
 
@@ -183,6 +187,8 @@ TEST(ExclusivePort, AnotherProcessIsRefusedAndThisOneMayReopen)
     EXPECT_EQ(orvy_api_printer_write(again, request, 3, 1000), 3);
     EXPECT_EQ(pty.received(), (orvy::test::Bytes{0x1D, 0x61, 0x01}));
     orvy_api_printer_close(again);
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "the terminal is given back at close";
     communication = 0;
 }
 
