@@ -12,21 +12,33 @@
  *
  * One connection per process
  *   The transport mode, the endpoint addresses, the interface number and the
- *   receive ring are process-wide. A process drives one printer at a time; a
- *   second open overwrites the state of the first. Nothing is locked: call the
- *   library from one thread.
+ *   receive ring are process-wide. A process drives one printer at a time:
+ *   an open while an earlier connection is still open ends the earlier one
+ *   (its descriptor closed, or its interface released and its device closed)
+ *   before it touches the new port, so opening the same printer again
+ *   succeeds at once. The earlier handle then counts as no connection. A USB
+ *   name that leads to no printer of the family leaves an earlier USB
+ *   connection open. Nothing is locked: call the library from one thread.
+ *
+ * Exclusive ports
+ *   A device file is opened for this process alone: another process (or any
+ *   other opener of the node) that tries to open it meanwhile gets -1 with
+ *   errno EBUSY at once, and nothing is written to the port by it.
  *
  * Ownership
  *   Buffers and the port name stay the caller's; the library keeps no pointer
  *   to them after a call. A handle is the caller's until orvy_api_printer_close.
  *
  * Handles
- *   A handle is never negative; negative values are open's error codes, and
- *   every other function treats a negative handle as "no connection" and
- *   returns at once. On the USB bulk transport only the handle of the last
- *   successful open is accepted; any other value is treated like a negative
- *   handle. (A new connection whose libusb handle happens to reuse the address
- *   of a closed one cannot be told apart from it.)
+ *   A handle is never negative; negative values are open's error codes.
+ *   Device file: the handle is a non-blocking, close-on-exec file descriptor.
+ *   USB bulk: the handle carries the libusb device handle.
+ *   Every function but open and set_serial accepts only the handle of the
+ *   current connection; any other value (negative, closed, from an earlier
+ *   open or the other transport) counts as "no connection": the call returns
+ *   at once, prints nothing and touches nothing. (A new USB connection whose
+ *   libusb handle happens to reuse the address of a closed one, or a new
+ *   descriptor with the number of a closed one, cannot be told apart from it.)
  *
  * Diagnostics are printed to standard output only when DEBUG_MESSAGES is 1.
  */
@@ -76,7 +88,8 @@ ORVY_API_EXPORT char *orvy_api_get_library_info(void);
 /* Opens the printer at port (not altered, not kept). Returns a handle (>= 0)
  * or an error code:
  *   -1 libusb cannot be initialised or list devices, the device or the
- *      device file cannot be opened
+ *      device file cannot be opened, or the device file is in use by
+ *      another process (errno EBUSY)
  *   -2 no name, a name of no known form before any transport was chosen, a
  *      bus path without bus and address, no device there, or a device that
  *      is not a printer of the family (vendor id, product id 1..3)
@@ -106,8 +119,9 @@ ORVY_API_EXPORT int orvy_api_printer_set_serial(intptr_t printer, unsigned long 
 ORVY_API_EXPORT int orvy_api_printer_clear(intptr_t printer);
 
 /* Sends size bytes from data within timeout_ms. Returns the number of bytes
- * that the driver took; fewer than size means the time ran out. Never blocks
- * much past the time-out (one 100 ms USB transfer plus one 10 ms pause). */
+ * that the driver took; fewer than size means the time ran out. Write and
+ * read end within one 10 ms polling pause after the time-out; the USB clear
+ * within a few milliseconds after its 100 ms limit. */
 ORVY_API_EXPORT int orvy_api_printer_write(intptr_t printer, unsigned char *data, int size,
                                            unsigned long timeout_ms);
 
@@ -123,8 +137,10 @@ ORVY_API_EXPORT int orvy_api_printer_read(intptr_t printer, unsigned char *data,
                                           unsigned long timeout_ms);
 
 /* Ends the connection. Device file: waits up to 1000 ms for written bytes to
- * drain, then closes. USB: releases the interface, closes the device, frees
- * the receive ring. Negative or unknown handles are ignored. */
+ * drain (what a terminal still holds then, or when its queue cannot be
+ * asked, is dropped, so that close never waits longer), then closes. USB:
+ * releases the interface, closes the device, frees the receive ring.
+ * Negative or unknown handles are ignored. */
 ORVY_API_EXPORT void orvy_api_printer_close(intptr_t printer);
 
 #ifdef __cplusplus

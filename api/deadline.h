@@ -35,4 +35,11 @@ inline void pause_ms(unsigned long ms)
     if (ms > 0) ::usleep(static_cast<useconds_t>(std::min<unsigned long>(ms, 1000000UL) * 1000UL));
 }
 
+// A pause of at most `ms` that never reaches past the deadline: none once
+// the time is up.
+inline void pause_within(Deadline &deadline, unsigned long ms)
+{
+    pause_ms(std::min(ms, deadline.remaining_ms()));
+}
+
 }  // namespace orvy::api

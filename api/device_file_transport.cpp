@@ -1,22 +1,26 @@
 // Device-file transport: a USB printer-class device (/dev/usb/lp*) or a serial
 // port (/dev/ttyS*), opened as a file. The handle is the file descriptor.
 //
-// The descriptor is switched to non-blocking after open: a printer sends
-// nothing unless asked and may stop taking data, so a blocking read or write
-// could outlast any time-out. Every loop waits with poll bounded by the time
-// left, and pauses after a pass that moved nothing although poll said ready
-// (a hung-up device is always ready), so that no loop ever spins.
+// The descriptor is non-blocking: a printer sends nothing unless asked and
+// may stop taking data, so a blocking read or write could outlast any
+// time-out. Every loop waits with poll bounded by the time left, and pauses
+// after a pass that moved nothing although poll said ready (a hung-up device
+// is always ready), so that no loop ever spins.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
+#include <cerrno>
 #include <cstring>
 
-#include "Orvy_Api.h"
 #include "deadline.h"
 #include "device_file_wait.h"
+#include "error_codes.h"
+#include "serial_settings.h"
 #include "transport.h"
 #include "unique_fd.h"
 
@@ -25,36 +29,59 @@ namespace {
 
 constexpr unsigned long kClearQuietMs = 100;
 constexpr unsigned long kClearLimitMs = 1000;
-constexpr unsigned long kClearPauseMs = 10;
-constexpr std::size_t kClearChunk = 256;
 constexpr unsigned long kCloseDrainLimitMs = 1000;
 
 constexpr unsigned long kSerialBaudRate = 115200;
-constexpr unsigned char kSerialDataBits = 8;
 constexpr unsigned char kSerialParity = 'n';
 constexpr unsigned char kSerialStopBits = 1;
 
-// A handle past INT_MAX is no descriptor (a USB handle left over from a
-// change of transport); cutting it down to an int could hit an unrelated one.
-bool is_descriptor(intptr_t printer) { return printer >= 0 && printer <= INT_MAX; }
+// The descriptor of the current connection, -1 when there is none. A plain
+// int: a connection left open at exit is not closed behind the application.
+int current_fd = -1;
 
-bool set_non_blocking(int fd)
+bool is_current(intptr_t printer) { return current_fd >= 0 && printer == current_fd; }
+
+// Linux ignores O_EXCL on character devices. The lock is the one that other
+// serial tools honour; TIOCEXCL makes the kernel refuse further opens of a
+// terminal. A port held elsewhere is refused at once with EBUSY, before
+// anything reaches it.
+bool take_port_for_this_process(int fd)
 {
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        errno = EBUSY;
+        return false;
+    }
+    if (::isatty(fd)) (void)::ioctl(fd, TIOCEXCL);
+    return true;
+}
+
+void file_release()
+{
+    if (current_fd < 0) return;
+    UniqueFd fd(std::exchange(current_fd, -1));
+    drain_output(fd.get(), kCloseDrainLimitMs);
+    // The terminal stays exclusive for as long as anybody holds it open (a
+    // pty's other side, a getty): give it back for the next opener.
+    if (::isatty(fd.get())) (void)::ioctl(fd.get(), TIOCNXCL);
 }
 
 intptr_t file_open(const char *port)
 {
-    UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL));
-    if (!fd) return -1;
-    if (::strcasestr(port, "ttyS") != nullptr) {
-        (void)orvy_api_printer_set_serial(fd.get(), kSerialBaudRate, kSerialDataBits, kSerialParity,
-                                          kSerialStopBits);
+    // The earlier connection would hold the lock on the very port a reopen asks for.
+    file_release();
+    UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return kCannotOpen;
+    if (!take_port_for_this_process(fd.get())) {
+        const int refused = errno;
+        fd.reset();
+        errno = refused;
+        return kCannotOpen;
     }
-    // A descriptor that stays blocking would break every time-out: not usable.
-    if (!set_non_blocking(fd.get())) return -1;
-    return fd.release();
+    if (::strcasestr(port, "ttyS") != nullptr) {
+        apply_serial_settings(fd.get(), kSerialBaudRate, kSerialParity, kSerialStopBits);
+    }
+    current_fd = fd.release();
+    return current_fd;
 }
 
 // Moves up to `size` bytes with one call; > 0 bytes moved, anything else
@@ -95,13 +122,11 @@ int transfer_within(int fd, unsigned char *data, int size, unsigned long timeout
 
 int file_write(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
-    if (!is_descriptor(printer)) return 0;
     return transfer_within(static_cast<int>(printer), data, size, timeout_ms, POLLOUT, write_step);
 }
 
 int file_read(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
-    if (!is_descriptor(printer)) return 0;
     return transfer_within(static_cast<int>(printer), data, size, timeout_ms, POLLIN, read_step);
 }
 
@@ -109,11 +134,10 @@ int file_read(intptr_t printer, unsigned char *data, int size, unsigned long tim
 // keeps sending is cut off after 1000 ms.
 int file_clear(intptr_t printer)
 {
-    if (!is_descriptor(printer)) return 0;
     const int fd = static_cast<int>(printer);
     Deadline total(kClearLimitMs);
     Deadline quiet(kClearQuietMs);
-    unsigned char scratch[kClearChunk];
+    unsigned char scratch[kClearChunkBytes];
     bool woken = false;
     for (;;) {
         if (::read(fd, scratch, sizeof scratch) > 0) {
@@ -131,17 +155,14 @@ int file_clear(intptr_t printer)
     return 1;
 }
 
-void file_close(intptr_t printer)
-{
-    if (!is_descriptor(printer)) return;
-    UniqueFd fd(static_cast<int>(printer));
-    drain_output(fd.get(), kCloseDrainLimitMs);
-}
+void file_close(intptr_t /*printer: the current one*/) { file_release(); }
 
 }  // namespace
 
 const Transport device_file_transport = {
     .open = file_open,
+    .owns = is_current,
+    .release = file_release,
     .write = file_write,
     .read = file_read,
     .clear = file_clear,

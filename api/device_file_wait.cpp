@@ -1,8 +1,6 @@
 #include "device_file_wait.h"
 
 #include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <climits>
 
 #include "deadline.h"
+#include "terminal_seams.h"
 
 namespace orvy::api {
 namespace {
@@ -37,35 +36,30 @@ void drain_device(int fd, unsigned long limit_ms)
 
 }  // namespace
 
-const TerminalOutput kTerminalOutput = {
-    .queued =
-        [](int fd) {
-            int queued = 0;
-            return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
-        },
-    .wait_sent = [](int fd) { (void)::tcdrain(fd); },
-    .discard = [](int fd) { (void)::tcflush(fd, TCOFLUSH); },
-};
-
 // A terminal's queue can stay full for ever (flow stopped, CTS low), and
 // tcdrain would then wait with it. Watch the queue instead, and leave the
 // last word to tcdrain only once the queue is empty, when the driver bounds
 // the wait for its transmitter by itself. What is still queued when the time
-// is up is dropped: close would otherwise wait for it again, up to the port's
-// closing wait (30 s by default).
-void drain_terminal(int fd, unsigned long limit_ms, const TerminalOutput &output)
+// is up, or when the queue cannot be asked, is dropped: close would otherwise
+// wait for it again, up to the port's closing wait (30 s by default).
+void drain_terminal(int fd, unsigned long limit_ms)
 {
     Deadline deadline(limit_ms);
     for (;;) {
-        const int queued = output.queued(fd);
-        if (queued < 0) return;  // unknown: better not risk an unbounded tcdrain
+        const int queued = terminal_seams::queued_output(fd);
+        if (queued < 0) {
+            // Unknown: tcdrain could wait without bound, and so could close
+            // for anything left queued.
+            terminal_seams::discard_output(fd);
+            return;
+        }
         if (queued == 0) {
-            output.wait_sent(fd);
+            terminal_seams::wait_sent(fd);
             return;
         }
         const unsigned long remaining = deadline.remaining_ms();
         if (remaining == 0) {
-            output.discard(fd);
+            terminal_seams::discard_output(fd);
             return;
         }
         pause_ms(std::min(remaining, kDrainPollMs));

@@ -13,16 +13,7 @@ bool wait_until_ready(int fd, short events, unsigned long limit_ms);
 // output queue of a terminal, the write in flight of a printer-class device.
 void drain_output(int fd, unsigned long limit_ms);
 
-// What draining a terminal asks of its driver: the real calls, or stand-ins
-// in tests (a pty never holds output back, so it cannot show a stuck queue).
-struct TerminalOutput {
-    int (*queued)(int fd);      // bytes not sent yet; < 0 when the driver cannot tell
-    void (*wait_sent)(int fd);  // wait for the transmitter (tcdrain)
-    void (*discard)(int fd);    // drop what is queued (tcflush TCOFLUSH)
-};
-extern const TerminalOutput kTerminalOutput;
-
-// The terminal part of drain_output.
-void drain_terminal(int fd, unsigned long limit_ms, const TerminalOutput &output = kTerminalOutput);
+// The terminal part of drain_output (its driver calls are terminal_seams).
+void drain_terminal(int fd, unsigned long limit_ms);
 
 }  // namespace orvy::api

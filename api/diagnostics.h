@@ -2,29 +2,14 @@
 // application has set DEBUG_MESSAGES to 1.
 #pragma once
 
-#include <cstdio>
-
-#include "Orvy_Api.h"
-
 namespace orvy::api {
 
-inline bool debug_enabled() { return DEBUG_MESSAGES == 1; }
+bool debug_enabled();
 
-template <typename... Args>
-inline void debug_printf(const char *format, Args... args)
-{
-    if (debug_enabled()) {
-        if constexpr (sizeof...(Args) == 0) {
-            std::fputs(format, stdout);
-        } else {
-            std::printf(format, args...);
-        }
-    }
-}
+// printf to standard output when diagnostics are on.
+void debug_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-inline void debug_puts(const char *line)
-{
-    if (debug_enabled()) std::puts(line);
-}
+// puts to standard output when diagnostics are on.
+void debug_puts(const char *line);
 
 }  // namespace orvy::api

@@ -4,6 +4,13 @@
 #include <cstring>
 
 #include "Orvy_Api.h"
+#include "usb_resources.h"
+
+extern "C" {
+unsigned char *m_pub_rx_buffer = nullptr;
+int m_index_rx_bottom = 0;
+int m_index_rx_top = 0;
+}
 
 namespace orvy::api {
 namespace {
@@ -68,6 +75,26 @@ void buffer_reset_rx()
     if (m_pub_rx_buffer != nullptr) std::memset(m_pub_rx_buffer, 0, kRxRingSize);
     m_index_rx_top = 0;
     m_index_rx_bottom = 0;
+}
+
+bool RxRingStorage::allocate()
+{
+    release();
+    HeapBytes storage = allocate_bytes(kRxRingSize);
+    if (!storage) return false;
+    m_pub_rx_buffer = storage.release();
+    installed_ = true;
+    buffer_reset_rx();
+    return true;
+}
+
+void RxRingStorage::release()
+{
+    if (!installed_) return;
+    installed_ = false;
+    const HeapBytes storage(m_pub_rx_buffer);
+    m_pub_rx_buffer = nullptr;
+    buffer_reset_rx();
 }
 
 }  // namespace orvy::api

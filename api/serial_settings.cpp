@@ -1,11 +1,6 @@
 // Line settings of a printer on a serial port: raw 8-bit, RTS/CTS, 1/10 s read time-out.
 #include "serial_settings.h"
 
-#include <climits>
-
-#include "Orvy_Api.h"
-#include "transport.h"
-
 namespace orvy::api {
 namespace {
 
@@ -59,21 +54,13 @@ struct termios serial_settings_for(unsigned long baud_rate, unsigned char parity
     return settings;
 }
 
-}  // namespace orvy::api
-
-extern "C" int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_rate,
-                                           unsigned char /*data_bits: always 8*/,
-                                           unsigned char parity, unsigned char stop_bits)
+void apply_serial_settings(int fd, unsigned long baud_rate, unsigned char parity,
+                           unsigned char stop_bits)
 {
-    if (printer < 0) return 0;
-    // Outside the device-file transport the handle is no descriptor; a value
-    // past INT_MAX is none either and must not be cut down to an unrelated one.
-    if (communication != orvy::api::kModeDeviceFile || printer > INT_MAX) return 1;
-    const int fd = static_cast<int>(printer);
-    const struct termios settings = orvy::api::serial_settings_for(baud_rate, parity, stop_bits);
-
+    const struct termios settings = serial_settings_for(baud_rate, parity, stop_bits);
     // Neither result is reported: on a device file that is no terminal both fail harmlessly.
     (void)tcflush(fd, TCIFLUSH);
     (void)tcsetattr(fd, TCSANOW, &settings);
-    return 1;
 }
+
+}  // namespace orvy::api

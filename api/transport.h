@@ -1,24 +1,30 @@
 // The seam between the exported C functions and the two transports.
 //
-// The C layer (Orvy_Api.cpp) handles what is common to both: negative
-// handles, missing buffers, sizes of 0, the mode in `communication`, the
-// "Start of reading" diagnostic. A transport only sees calls that passed
-// those checks, and fills one table, so the shared code never asks which
-// transport it talks to.
+// The C layer (Orvy_Api.cpp) handles what is common to both: handles that
+// are not the current connection's, missing buffers, sizes of 0, the mode in
+// `communication`, the "Start of reading" diagnostic. A transport only sees
+// calls that passed those checks, and fills one table, so the shared code
+// never asks which transport it talks to.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace orvy::api {
 
 struct Transport {
     // Opens the port; returns a handle (>= 0) or an open error code (-1..-8).
+    // Releases the transport's earlier connection before it touches the port.
     intptr_t (*open)(const char *port);
+    // True only for the handle of the transport's current connection.
+    bool (*owns)(intptr_t printer);
+    // Ends the current connection, if there is one.
+    void (*release)();
     // Bytes sent within timeout_ms.
     int (*write)(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms);
     // Bytes received (device file) or size/0/-1/-2/-3 (USB).
     int (*read)(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms);
-    // 1 when pending input was discarded, 0 when the handle is not ours.
+    // 1 when pending input was discarded.
     int (*clear)(intptr_t printer);
     void (*close)(intptr_t printer);
 };
@@ -37,6 +43,19 @@ inline const Transport *transport_for_mode(int mode)
     default: return nullptr;
     }
 }
+
+// Ends the connections of every transport but `keep` (nullptr: of all).
+inline void release_other_transports(const Transport *keep)
+{
+    for (const Transport *transport : {&device_file_transport, &usb_bulk_transport}) {
+        if (transport != keep) transport->release();
+    }
+}
+
+// Clear reads and drops pending input in pieces of this size, pausing this
+// long after a pass that found nothing.
+inline constexpr int kClearChunkBytes = 256;
+inline constexpr unsigned long kClearPauseMs = 10;
 
 // Polling pause of the transfer loops: the smaller of the time-out and 10 ms.
 inline unsigned long polling_pause_ms(unsigned long timeout_ms)

@@ -1,15 +1,15 @@
 // USB bulk transport through libusb: the transfers of an open connection.
-// Every wait polls with short libusb time-outs and pauses, so no call
-// overruns its time-out by more than one transfer plus one pause.
+// Every wait polls with short libusb time-outs and pauses, each cut to the
+// time left, so a call ends within about a millisecond of its time-out.
 #include <libusb.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "Orvy_Api.h"
 #include "deadline.h"
 #include "diagnostics.h"
+#include "error_codes.h"
 #include "rx_ring.h"
 #include "transport.h"
 #include "usb_connection.h"
@@ -24,11 +24,14 @@ namespace {
 constexpr unsigned int kTransferTimeoutMs = 100;
 constexpr unsigned int kClearTransferTimeoutMs = 45;
 constexpr unsigned long kClearLimitMs = 100;
-constexpr unsigned long kClearPauseMs = 10;
-constexpr int kClearChunk = 256;
 
-// Endpoint values are kept as ints; libusb takes their low byte.
-unsigned char endpoint_byte(int endpoint) { return static_cast<unsigned char>(endpoint & 0xFF); }
+// The libusb time-out of one transfer: its fixed value, but no more than the
+// time left, and at least 1 ms (0 would mean no time-out at all to libusb).
+unsigned int transfer_timeout_ms(unsigned int fixed_ms, Deadline &deadline)
+{
+    return static_cast<unsigned int>(
+        std::clamp<unsigned long>(deadline.remaining_ms(), 1, fixed_ms));
+}
 
 int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long timeout_ms)
 {
@@ -40,14 +43,14 @@ int usb_write(intptr_t printer, unsigned char *data, int size, unsigned long tim
         int transferred = 0;
         // A transfer that fails or times out part-way still reports what it
         // moved: count it and go on from there, so no byte is sent twice.
-        usb_seams::bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_WRITE), data + sent,
-                                 size - sent, &transferred, kTransferTimeoutMs);
+        usb_seams::bulk_transfer(handle, bulk_out_endpoint(), data + sent, size - sent,
+                                 &transferred, transfer_timeout_ms(kTransferTimeoutMs, deadline));
         transferred = std::min(transferred, size - sent);
         if (transferred > 0) {
             debug_printf("Written = %d, size = %d\n", transferred, size);
             sent += transferred;
         } else {
-            pause_ms(polling_pause_ms(timeout_ms));
+            pause_within(deadline, polling_pause_ms(timeout_ms));
         }
         if (deadline.expired()) break;
     }
@@ -60,10 +63,10 @@ int usb_read(intptr_t printer, unsigned char *data, int size, unsigned long time
     if (handle == nullptr) return 0;
     Deadline deadline(timeout_ms);
 
-    const int packet_size = std::max(ORVY_API_ACCESS_READ_ENDPOINT_SIZE, 0);
+    const int packet_size = bulk_in_packet_size();
     const std::size_t scratch_size = static_cast<std::size_t>(packet_size) + 1;
     const HeapBytes scratch = allocate_bytes(scratch_size);
-    if (!scratch) return -1;
+    if (!scratch) return kReadNoMemory;
     std::memset(scratch.get(), 0, scratch_size);
 
     int held = buffer_get_rx_count();
@@ -72,12 +75,12 @@ int usb_read(intptr_t printer, unsigned char *data, int size, unsigned long time
         std::memset(scratch.get(), 0, scratch_size);
         int received = 0;
         const int result =
-            usb_seams::bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ), scratch.get(),
-                                     packet_size, &received, kTransferTimeoutMs);
+            usb_seams::bulk_transfer(handle, bulk_in_endpoint(), scratch.get(), packet_size,
+                                     &received, transfer_timeout_ms(kTransferTimeoutMs, deadline));
         report_received_packet(result, scratch.get(), received);
-        if (received == 0) pause_ms(polling_pause_ms(timeout_ms));
-        if (received > free_space) return -3;
-        if (buffer_set_rx_data(scratch.get(), received) != 1) return -2;
+        if (received == 0) pause_within(deadline, polling_pause_ms(timeout_ms));
+        if (received > free_space) return kReadPacketTooLarge;
+        if (buffer_set_rx_data(scratch.get(), received) != 1) return kReadRingRefused;
         held = buffer_get_rx_count();
         free_space = buffer_get_rx_free();
         debug_printf("Read count bytes = %d, free buffer size = %d, current buffer = %d \n",
@@ -94,34 +97,36 @@ int usb_clear(intptr_t printer)
     libusb_device_handle *handle = usb_connection_for(printer);
     if (handle == nullptr) return 0;
     Deadline deadline(kClearLimitMs);
-    unsigned char discarded[kClearChunk];
+    unsigned char discarded[kClearChunkBytes];
     for (;;) {
         int received = 0;
         const int result =
-            usb_seams::bulk_transfer(handle, endpoint_byte(ORVY_API_ACCESS_READ), discarded,
-                                     kClearChunk, &received, kClearTransferTimeoutMs);
+            usb_seams::bulk_transfer(handle, bulk_in_endpoint(), discarded, kClearChunkBytes,
+                                     &received,
+                                     transfer_timeout_ms(kClearTransferTimeoutMs, deadline));
         debug_printf(" Clear read - ret = %d / %d \n", received, result);
         if (result == 0) break;
-        pause_ms(kClearPauseMs);
+        pause_within(deadline, kClearPauseMs);
         if (deadline.expired()) break;
     }
     buffer_reset_rx();
     return 1;
 }
 
+bool usb_owns(intptr_t printer) { return usb_connection_for(printer) != nullptr; }
+
 void usb_close(intptr_t printer)
 {
     if (usb_connection_for(printer) == nullptr) return;
     usb_connection_release();
-    const HeapBytes ring(m_pub_rx_buffer);
-    m_pub_rx_buffer = nullptr;
-    buffer_reset_rx();
 }
 
 }  // namespace
 
 const Transport usb_bulk_transport = {
     .open = usb_bulk_open,
+    .owns = usb_owns,
+    .release = usb_connection_release,
     .write = usb_write,
     .read = usb_read,
     .clear = usb_clear,

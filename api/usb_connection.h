@@ -12,27 +12,29 @@
 #include <cstdint>
 #include <memory>
 
+#include "rx_ring.h"
 #include "usb_resources.h"
 
 namespace orvy::api {
 
-// Members are released in reverse order: interface, device, libusb context.
+// Everything a USB connection holds. Members are released in reverse order:
+// receive ring, interface, device, libusb context.
 struct UsbConnection {
     DefaultContextReference context;
     DeviceHandle device;
     ClaimedInterface claimed;
+    RxRingStorage ring;
 };
 
 // The device handle of the current connection when `printer` is its handle,
 // otherwise nullptr.
 libusb_device_handle *usb_connection_for(intptr_t printer);
 
-// Makes `connection` the current one and returns its handle. A connection
-// made before and never closed is released first: its handle is stale from
-// here on, so nobody could close it any more.
+// Makes `connection` the current one and returns its handle. Open releases
+// the earlier connection before it starts, so that there is none left here.
 intptr_t usb_connection_install(std::unique_ptr<UsbConnection> connection);
 
-// Releases the current connection (interface, device, libusb context).
+// Releases the current connection and all it holds.
 void usb_connection_release();
 
 }  // namespace orvy::api

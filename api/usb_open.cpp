@@ -2,20 +2,27 @@
 
 #include <libusb.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 
 #include "Orvy_Api.h"
 #include "deadline.h"
 #include "diagnostics.h"
-#include "rx_ring.h"
+#include "error_codes.h"
 #include "usb_bus_path.h"
 #include "usb_connection.h"
 #include "usb_resources.h"
 #include "usb_seams.h"
+
+extern "C" {
+int ORVY_API_ACCESS_WRITE = 0x02;
+int ORVY_API_ACCESS_READ = 0x81;
+int ORVY_API_ACCESS_READ_ENDPOINT_SIZE = 64;
+int ORVY_API_INTERFACE = 0;
+}
 
 namespace orvy::api {
 namespace {
@@ -25,16 +32,8 @@ constexpr int kWantedConfiguration = 1;
 constexpr unsigned long kClaimLimitMs = 1000;
 constexpr unsigned long kClaimPauseMs = kClaimLimitMs < 100 ? kClaimLimitMs : 100;
 
-enum OpenError : int {
-    kCannotOpen = -1,
-    kNoSuchPrinter = -2,
-    kDriverStuck = -3,
-    kInterfaceBusy = -4,
-    kNoActiveConfig = -5,
-    kNoAlternateSetting = -6,
-    kTooFewEndpoints = -7,
-    kNoRingStorage = -8,
-};
+// Endpoint values are kept as ints; libusb takes their low byte.
+unsigned char endpoint_byte(int endpoint) { return static_cast<unsigned char>(endpoint & 0xFF); }
 
 libusb_device *find_device(libusb_device *const *list, ssize_t count, UsbBusAddress where)
 {
@@ -118,17 +117,6 @@ bool claim_within_limit(libusb_device_handle *handle, int number)
     return true;
 }
 
-// Gives the new ring to the exported state. The ring of a connection made
-// before is unreachable from here on.
-void install_ring(HeapBytes ring)
-{
-    std::memset(ring.get(), 0, kRxRingSize);
-    HeapBytes previous(m_pub_rx_buffer);
-    m_pub_rx_buffer = ring.release();
-    m_index_rx_top = 0;
-    m_index_rx_bottom = 0;
-}
-
 intptr_t open_connection(const char *port)
 {
     const auto where = parse_usb_bus_path(port);
@@ -144,6 +132,11 @@ intptr_t open_connection(const char *port)
 
     libusb_device *device = find_device(list.get(), count, *where);
     if (device == nullptr || !is_family_printer(device)) return kNoSuchPrinter;
+
+    // The earlier connection holds the interface that a reopen of the same
+    // printer must claim, and the ring that the new one installs. A name that
+    // leads to no printer of the family leaves it alone.
+    usb_connection_release();
 
     libusb_device_handle *raw_handle = nullptr;
     if (usb_seams::open_device(device, &raw_handle) != 0) return kCannotOpen;
@@ -168,18 +161,19 @@ intptr_t open_connection(const char *port)
     if (!claim_within_limit(handle, number)) return kInterfaceBusy;
     connection->claimed = ClaimedInterface(handle, number);
 
-    HeapBytes ring = allocate_bytes(kRxRingSize);
-    if (!ring) return kNoRingStorage;
-
-    // From here on nothing can fail.
-    install_ring(std::move(ring));
+    if (!connection->ring.allocate()) return kNoRingStorage;
     return usb_connection_install(std::move(connection));
 }
 
 }  // namespace
 
+unsigned char bulk_out_endpoint() { return endpoint_byte(ORVY_API_ACCESS_WRITE); }
+unsigned char bulk_in_endpoint() { return endpoint_byte(ORVY_API_ACCESS_READ); }
+int bulk_in_packet_size() { return std::max(ORVY_API_ACCESS_READ_ENDPOINT_SIZE, 0); }
+
 intptr_t usb_bulk_open(const char *port)
 {
+
     // No exception may cross into the C interface; the owners have already
     // given everything back by the time it is caught.
     try {

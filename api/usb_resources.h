@@ -1,6 +1,5 @@
 // Owners of what the USB bulk transport takes from libusb and the heap, so
 // that every early return of open gives it all back, in reverse order.
-// A connection that opens successfully hands its owners over with release().
 #pragma once
 
 #include <libusb.h>
@@ -31,7 +30,6 @@ public:
         held_ = result == 0;
         return result;
     }
-    void release() { held_ = false; }
 
 private:
     bool held_ = false;
@@ -76,8 +74,6 @@ public:
         return *this;
     }
     ~ClaimedInterface() { reset(); }
-
-    void release() { handle_ = nullptr; }
 
 private:
     void reset()

@@ -1,6 +1,5 @@
 #include "allocation.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 
@@ -9,19 +8,6 @@
 namespace orvy::tb {
 
 namespace {
-// Allocations still to go before the armed failure; 0 when disarmed.
-std::atomic<unsigned> g_allocations_until_failure{0};
-
-bool armed_failure_due() noexcept
-{
-    unsigned remaining = g_allocations_until_failure.load(std::memory_order_relaxed);
-    while (remaining != 0) {
-        if (g_allocations_until_failure.compare_exchange_weak(remaining, remaining - 1,
-                                                              std::memory_order_relaxed))
-            return remaining == 1;
-    }
-    return false;
-}
 // Large records are written from start to end right after they are taken.
 // With 4 KiB pages every page costs a fault on first touch, which dominates
 // the conversion itself; asking for huge pages on the 2 MiB-aligned interior
@@ -41,17 +27,15 @@ void advise_huge_pages(void *block, std::size_t size) noexcept
 
 void *allocate(std::size_t size) noexcept
 {
-    if (armed_failure_due()) return nullptr;
-    void *block = std::malloc(size);
+    void *block = seams::allocate(size);
     if (block != nullptr && size >= kHugePageWorthwhile) advise_huge_pages(block, size);
     return block;
 }
 
 void release(void *block) noexcept { std::free(block); }
 
-void test::fail_allocation_number(unsigned count) noexcept
-{
-    g_allocations_until_failure.store(count, std::memory_order_relaxed);
-}
+void *(*seams::allocate)(std::size_t) = std::malloc;
+
+void seams::restore_all() { seams::allocate = std::malloc; }
 
 }  // namespace orvy::tb

@@ -1,6 +1,5 @@
 // Heap access of the toolbox. Every block the library hands out is taken with
-// malloc (callers of the C interface rely on that ownership contract); the
-// seam lets tests make a chosen allocation fail.
+// malloc (callers of the C interface rely on that ownership contract).
 #ifndef ORVY_TB_ALLOCATION_H
 #define ORVY_TB_ALLOCATION_H
 
@@ -8,16 +7,19 @@
 
 namespace orvy::tb {
 
-// malloc, unless a test has armed a failure for this allocation.
+// malloc (through the seam below).
 void *allocate(std::size_t size) noexcept;
 
 // free; none does nothing.
 void release(void *block) noexcept;
 
-namespace test {
-// The count-th allocation from now on fails (1 = the next one); 0 disarms.
-void fail_allocation_number(unsigned count) noexcept;
-}  // namespace test
+// Calls that tests may replace, to make a chosen allocation fail.
+namespace seams {
+// malloc behind allocate (its blocks are released with free).
+extern void *(*allocate)(std::size_t size);
+// Puts every seam back to the real call.
+void restore_all();
+}  // namespace seams
 
 }  // namespace orvy::tb
 

@@ -1,6 +1,12 @@
 // Transport choice by port name, open error codes and the descriptor open hands out.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -11,8 +17,10 @@
 
 namespace {
 
+using orvy::test::kGenerousMarginMs;
 using orvy::test::PortDir;
 using orvy::test::PtyPair;
+using orvy::test::Stopwatch;
 
 // What an earlier open in the same process did before the case's own open.
 enum class Earlier { None, DeviceFileOpened, DeviceFileMissing };
@@ -134,6 +142,53 @@ TEST(OpenSerialPort, DiscardsWhatArrivedBeforeTheOpen)
     ASSERT_GE(handle, 0);
     EXPECT_EQ(pty.slave_input_count(), 0);
     orvy_api_printer_close(handle);
+    communication = 0;
+}
+
+// The port is this process's alone: another process is refused at once and
+// leaves the port as it was, while this process may open it again unclosed.
+TEST(ExclusivePort, AnotherProcessIsRefusedAndThisOneMayReopen)
+{
+    communication = 0;
+    PtyPair pty;
+    pty.make_slave_raw();
+    PortDir ports;
+    std::string name = ports.link("dev/ttyS1", pty.slave_name());
+    const intptr_t first = orvy_api_printer_open(name.data());
+    ASSERT_GE(first, 0);
+    const int fd = static_cast<int>(first);
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    EXPECT_NE(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "the kernel refuses further opens of the terminal";
+    pty.send({0x55});
+    ASSERT_TRUE(pty.slave_has_input());
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Stopwatch watch;
+        const intptr_t refused = orvy_api_printer_open(name.data());
+        const bool as_expected =
+            refused == -1 && errno == EBUSY && watch.elapsed_ms() < kGenerousMarginMs;
+        ::_exit(as_expected ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the second process must get -1 and EBUSY at once";
+    EXPECT_EQ(pty.slave_input_count(), 1) << "the refused opener must leave the port alone";
+
+    Stopwatch watch;
+    const intptr_t again = orvy_api_printer_open(name.data());
+    EXPECT_LT(watch.elapsed_ms(), kGenerousMarginMs);
+    ASSERT_GE(again, 0);
+    unsigned char request[3] = {0x1D, 0x61, 0x01};
+    EXPECT_EQ(orvy_api_printer_write(again, request, 3, 1000), 3);
+    EXPECT_EQ(pty.received(), (orvy::test::Bytes{0x1D, 0x61, 0x01}));
+    orvy_api_printer_close(again);
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "the terminal is given back at close";
     communication = 0;
 }
 

@@ -155,6 +155,16 @@ TEST_P(SimulatedPort, ClearDiscardsWhatThePrinterHadReady)
     EXPECT_EQ(steps_[3].value, 0);
 }
 
+TEST_P(SimulatedPort, OpeningAgainWithoutCloseAnswersThroughTheNewHandle)
+{
+    ASSERT_NO_FATAL_FAILURE(
+        run({}, {open_step(), open_step(), "clear", "write:1D6101", "read:4", "read:14", "close"}));
+    if (IsSkipped()) return;
+    EXPECT_GE(steps_[1].value, 0);
+    EXPECT_EQ(steps_[4].hex, "1B FF 02 0E");
+    EXPECT_EQ(steps_[5].value, 14);
+}
+
 INSTANTIATE_TEST_SUITE_P(Ports, SimulatedPort, ::testing::ValuesIn(kPorts),
                          [](const auto &info) { return std::string(info.param.name); });
 

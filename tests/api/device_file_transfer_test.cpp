@@ -314,6 +314,9 @@ const ForeignHandleCase kForeignHandleCases[] = {
     // Cut down to an int, this one would be the open descriptor itself.
     {"DescriptorPlusTwoToThe32", [](intptr_t fd) { return fd + (static_cast<intptr_t>(1) << 32); }},
     {"JustAboveIntMax", [](intptr_t) { return static_cast<intptr_t>(INT_MAX) + 1; }},
+    // A real descriptor of the same port, but not the connection's.
+    {"AnotherDescriptor",
+     [](intptr_t fd) { return static_cast<intptr_t>(::dup(static_cast<int>(fd))); }},
 };
 
 class ForeignHandle : public DeviceFile, public ::testing::WithParamInterface<ForeignHandleCase> {};
@@ -326,11 +329,16 @@ TEST_P(ForeignHandle, TouchesNothing)
     unsigned char data[3] = {0x1D, 0x61, 0x01};
 
     Stopwatch watch;
+    DEBUG_MESSAGES = 1;
+    ::testing::internal::CaptureStdout();
     EXPECT_EQ(orvy_api_printer_write(foreign, data, 3, 1000), 0);
     EXPECT_EQ(orvy_api_printer_read(foreign, data, 1, 1000), 0);
     EXPECT_EQ(orvy_api_printer_clear(foreign), 0);
     orvy_api_printer_close(foreign);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "no diagnostics either";
+    DEBUG_MESSAGES = 0;
     EXPECT_LT(watch.elapsed_ms(), 500) << "no-ops must return at once";
+    if (foreign >= 0 && foreign <= INT_MAX) ::close(static_cast<int>(foreign));
 
     EXPECT_NE(::fcntl(static_cast<int>(handle_), F_GETFD), -1) << "the real descriptor stays open";
     EXPECT_TRUE(pty_.received(100).empty());

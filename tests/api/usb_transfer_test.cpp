@@ -285,5 +285,43 @@ TEST(UsbHandles, AFailedOpenKeepsTheConnectionBefore)
     EXPECT_NE(s.states[0].find("ring=none"), std::string::npos) << s.states[0];
 }
 
+// The usual reconnect of a program that lost its handle: the earlier
+// connection gives up the interface before the new one claims it.
+TEST(UsbHandles, OpeningAgainReleasesTheEarlierConnectionFirst)
+{
+    const auto s = run_usb_scenario({"--split", "18"},
+                                    {kOpen, kOpen, kStatusInquiry, "read:4", "close", "state"});
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    EXPECT_GE(s.step("open", 1).result, 0);
+    EXPECT_EQ(s.step("read").hex, "1B FF 02 0E");
+    EXPECT_EQ(s.log_count("usb: release interface 0"), 2u);
+    ASSERT_EQ(s.states.size(), 1u);
+    EXPECT_NE(s.states[0].find("ring=none"), std::string::npos) << s.states[0];
+}
+
+// Transfers cut short to the time left are cancelled often; no byte that the
+// printer sent may be lost on the way, however the answer arrives.
+TEST(UsbRead, ShortTimeOutsDropNoByte)
+{
+    const std::vector<std::vector<std::string>> knobs = {{"--trickle-ms", "15"},
+                                                         {"--split", "1,2,3"},
+                                                         {"--pending", "AA BB CC", "--split", "2"}};
+    for (const auto &options : knobs) {
+        std::vector<std::string> steps = {kOpen, kStatusInquiry};
+        for (int i = 0; i < 120; ++i) steps.emplace_back("read:1:3");
+        steps.emplace_back("close");
+        const auto s = run_usb_scenario(options, steps);
+        ORVY_EXPECT_CLEAN_EXIT(s);
+        std::string collected;
+        for (const auto &step : s.steps) {
+            if (step.verb == "read" && step.result == 1) {
+                collected += (collected.empty() ? "" : " ") + step.hex;
+            }
+        }
+        EXPECT_EQ(collected, s.answered()) << options[0];
+        EXPECT_EQ(collected.size(), (options[0] == "--pending" ? 21u : 18u) * 3 - 1) << options[0];
+    }
+}
+
 }  // namespace
 }  // namespace orvy::api::test

@@ -1,8 +1,6 @@
 // Command records: constructors, getters, limits, release and round trips.
 #include "test_support.h"
 
-#include "allocation.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -160,17 +158,17 @@ TEST(CommandRoundTrip, RawToCodedToRawGivesTheSameBytes)
 // taken before is kept (the leak checker of the sanitizer build sees that).
 class ConstructorAllocationFailure : public ::testing::TestWithParam<unsigned> {
 protected:
-    void TearDown() override { orvy::tb::test::fail_allocation_number(0); }
+    void TearDown() override { orvy::tb::testing::fail_allocation_number(0); }
 };
 
 TEST_P(ConstructorAllocationFailure, ReleasesEverythingAndReturnsZero)
 {
     Bytes text = orvy::tb::testing::bytes_of("[1B 40]");
-    orvy::tb::test::fail_allocation_number(GetParam());
+    orvy::tb::testing::fail_allocation_number(GetParam());
     EXPECT_EQ(orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size())), 0);
-    orvy::tb::test::fail_allocation_number(GetParam());
+    orvy::tb::testing::fail_allocation_number(GetParam());
     EXPECT_EQ(orvy_tb_cmd_init_raw(text.data(), static_cast<unsigned int>(text.size())), 0);
-    orvy::tb::test::fail_allocation_number(0);
+    orvy::tb::testing::fail_allocation_number(0);
 
     const intptr_t cmd =
         orvy_tb_cmd_init_coded(text.data(), static_cast<unsigned int>(text.size()));

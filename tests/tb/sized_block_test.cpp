@@ -1,6 +1,6 @@
 #include "Orvy_Tb.h"
 
-#include "allocation.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -97,16 +97,16 @@ TEST(SizedBlockCat, RefusesSizesThatWrapAndStillConsumesTheOldBlock)
 TEST(SizedBlockCat, FailedAllocationStillConsumesTheOldBlock)
 {
     void *old = block_holding("abcd");
-    orvy::tb::test::fail_allocation_number(1);
+    orvy::tb::testing::fail_allocation_number(1);
     EXPECT_EQ(orvy_tb_alloc_mem_cat(old, nullptr, 1), nullptr);
-    orvy::tb::test::fail_allocation_number(0);
+    orvy::tb::testing::fail_allocation_number(0);
 }
 
 TEST(SizedBlock, FailedAllocationGivesNone)
 {
-    orvy::tb::test::fail_allocation_number(1);
+    orvy::tb::testing::fail_allocation_number(1);
     EXPECT_EQ(orvy_tb_alloc_mem(8), nullptr);
-    orvy::tb::test::fail_allocation_number(0);
+    orvy::tb::testing::fail_allocation_number(0);
 }
 
 }  // namespace

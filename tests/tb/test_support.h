@@ -1,8 +1,11 @@
 #pragma once
 
 #include "Orvy_Tb.h"
+#include "allocation.h"
 #include "hex_text.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,22 @@ inline std::string parse_to_hex(const std::string &coded)
     const std::string result = hex_text(raw, n);
     orvy_tb_cmd_exit(cmd);
     return result;
+}
+
+// The count-th allocation from now on fails (1 = the next one); 0 puts
+// malloc back.
+inline void fail_allocation_number(unsigned count)
+{
+    static unsigned allocations_until_failure = 0;
+    allocations_until_failure = count;
+    if (count == 0) {
+        orvy::tb::seams::restore_all();
+        return;
+    }
+    orvy::tb::seams::allocate = [](std::size_t size) -> void * {
+        if (allocations_until_failure != 0 && --allocations_until_failure == 0) return nullptr;
+        return std::malloc(size);
+    };
 }
 
 }  // namespace orvy::tb::testing
