@@ -65,10 +65,7 @@ bool write_all(int fd, const std::string &contents)
     return true;
 }
 
-std::string failure(const char *step)
-{
-    return std::string(step) + ": " + std::strerror(errno);
-}
+std::string failure(const char *step) { return std::string(step) + ": " + std::strerror(errno); }
 
 }  // namespace
 

@@ -94,8 +94,7 @@ class Family {
 public:
     Family(const char *name, const char *type, const char *help)
         : name_(name), type_(type), help_(help)
-    {
-    }
+    {}
 
     // `labels` come after the port label, each as name="escaped value".
     void add(const std::string &port_label, const std::string &labels, double value)

@@ -25,10 +25,7 @@ struct Arguments {
     bool help = false;
 };
 
-void print_usage(std::FILE *out)
-{
-    std::fprintf(out, "Usage: %s [--output FILE] PORT\n", program);
-}
+void print_usage(std::FILE *out) { std::fprintf(out, "Usage: %s [--output FILE] PORT\n", program); }
 
 void print_help()
 {

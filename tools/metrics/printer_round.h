@@ -10,9 +10,9 @@ namespace orvy::metrics {
 
 struct RecordOutcome {
     unsigned mask = 0;
-    const char *name = "";              // inquiry name
-    std::vector<unsigned char> bytes;   // the record; empty when the inquiry failed
-    const char *failure = nullptr;      // the exchange's failure text, or none
+    const char *name = "";             // inquiry name
+    std::vector<unsigned char> bytes;  // the record; empty when the inquiry failed
+    const char *failure = nullptr;     // the exchange's failure text, or none
 };
 
 struct PrinterRound {
