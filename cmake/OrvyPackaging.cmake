@@ -39,7 +39,8 @@ set(orvy_generated_dir ${PROJECT_BINARY_DIR}/packaging)
 # installed with --prefix anywhere runs without LD_LIBRARY_PATH.
 file(RELATIVE_PATH orvy_bin_to_lib
      "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
-foreach(program Orvy_InquiryTool Orvy_Demo_InquiryStatus Orvy_Demo_PageLength Orvy_Demo_FormFeed)
+foreach(program Orvy_InquiryTool Orvy_PrinterMetrics Orvy_Demo_InquiryStatus Orvy_Demo_PageLength
+                Orvy_Demo_FormFeed)
   if(TARGET ${program})
     set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${orvy_bin_to_lib}")
   endif()
@@ -114,6 +115,7 @@ install(FILES ${orvy_generated_dir}/60-orvy-printer.rules
 string(TIMESTAMP ORVY_MAN_DATE "%Y-%m-%d" UTC)  # honours SOURCE_DATE_EPOCH
 set(orvy_man_pages
   "Orvy_InquiryTool.1:runtime"
+  "Orvy_PrinterMetrics.1:runtime"
   "Orvy_Demo_InquiryStatus.1:runtime"
   "Orvy_Demo_PageLength.1:runtime"
   "Orvy_Demo_FormFeed.1:runtime"

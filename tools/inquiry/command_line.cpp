@@ -48,6 +48,8 @@ CommandLine parse_command_line(int argc, const char *const *argv)
                 line.help = true;
             } else if (std::strcmp(argument, "-v") == 0) {
                 line.verbose = true;
+            } else if (std::strcmp(argument, "-j") == 0) {
+                line.json = true;
             } else {
                 valid = false;
             }

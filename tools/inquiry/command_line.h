@@ -1,4 +1,4 @@
-// The command line "[-s] [-h] [-v] Printer Code", read left to right by a
+// The command line "[-s] [-h] [-v] [-j] Printer Code", read left to right by a
 // state machine: options, then the port name, then the code.
 #pragma once
 
@@ -14,6 +14,7 @@ struct CommandLine {
     bool silent = false;
     bool help = false;
     bool verbose = false;
+    bool json = false;         // -j: standard output carries only the JSON document
     std::string port;          // copy of the Printer argument
     std::uint8_t code = 0;     // bit mask of inquiries
     int invalid_position = 0;  // 1-based position of the argument that stopped parsing

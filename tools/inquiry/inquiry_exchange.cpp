@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdarg>
 #include <cstdio>
 
 #include "Orvy_Api.h"
@@ -18,10 +19,26 @@ constexpr useconds_t settle_us = 100 * 1000;
 constexpr unsigned char escape = 0x1B;
 constexpr unsigned char response_marker = 0xFF;
 
+__attribute__((format(printf, 2, 3))) void diagnose(std::FILE *out, const char *format, ...)
+{
+    if (out == nullptr) return;
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(out, format, arguments);
+    va_end(arguments);
+    std::fflush(out);
+}
+
 }  // namespace
 
 const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
                             unsigned char *data, std::uint16_t size)
+{
+    return lo_inquire_data(printer, mask, type, data, size, stdout);
+}
+
+const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
+                            unsigned char *data, std::uint16_t size, std::FILE *diagnostics)
 {
     usleep(settle_us);
     orvy_api_printer_clear(printer);
@@ -37,9 +54,8 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     const int got =
         orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
     if (got != static_cast<int>(header.size())) {
-        std::printf("--- ERROR: not correct data size ! ...  %d != %d, \n", got,
-                    static_cast<int>(header.size()));
-        std::fflush(stdout);
+        diagnose(diagnostics, "--- ERROR: not correct data size ! ...  %d != %d, \n", got,
+                 static_cast<int>(header.size()));
         return failure::header;
     }
 
@@ -47,9 +63,8 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     const int got_size = header[3];
     if (header[0] != escape || header[1] != response_marker || got_type != type ||
         got_size != size) {
-        std::printf("--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type, type,
-                    got_size, static_cast<int>(size));
-        std::fflush(stdout);
+        diagnose(diagnostics, "--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type,
+                 type, got_size, static_cast<int>(size));
         return got_type == type ? failure::size_mismatch : failure::type_mismatch;
     }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 namespace orvy::inquiry {
 
@@ -19,5 +20,10 @@ inline constexpr const char *data = "Did not receive inquired data";
 // failure texts above; header faults also print a "--- ERROR" line.
 const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
                             unsigned char *data, std::uint16_t size);
+
+// The same, with the "--- ERROR" lines on `diagnostics` (none when null), for
+// callers whose standard output carries a machine-read document.
+const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
+                            unsigned char *data, std::uint16_t size, std::FILE *diagnostics);
 
 }  // namespace orvy::inquiry

@@ -135,4 +135,14 @@ const RecordLayout *record_layout_for(unsigned mask)
 
 std::span<const RecordLayout> record_layouts() { return layouts; }
 
+FieldLocation field_named(std::string_view name)
+{
+    for (const RecordLayout &record : layouts) {
+        for (const FieldLayout &field : record.fields) {
+            if (name == field.name) return {&record, &field};
+        }
+    }
+    return {};
+}
+
 }  // namespace orvy::inquiry

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace orvy::inquiry {
 
@@ -39,5 +40,13 @@ const RecordLayout *record_layout_for(unsigned mask);
 
 // Every record layout, in inquiry bit order.
 std::span<const RecordLayout> record_layouts();
+
+struct FieldLocation {
+    const RecordLayout *record = nullptr;
+    const FieldLayout *field = nullptr;
+};
+
+// The field with the printed name `name` and its record, or none of either.
+FieldLocation field_named(std::string_view name);
 
 }  // namespace orvy::inquiry

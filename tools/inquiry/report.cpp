@@ -8,9 +8,7 @@ namespace {
 
 void print_bracketed_hex(std::FILE *out, std::span<const unsigned char> bytes)
 {
-    std::fputc('[', out);
-    for (const unsigned char byte : bytes) std::fprintf(out, "%2.2X", byte);
-    std::fputc(']', out);
+    std::fprintf(out, "[%s]", hex_text(bytes).c_str());
 }
 
 void print_grouped_hex(std::FILE *out, const FieldLayout &field,
@@ -59,6 +57,35 @@ std::string slot_text(std::span<const unsigned char> slot)
     return std::string(slot.begin(), end);
 }
 
+std::string hex_text(std::span<const unsigned char> bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const unsigned char byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0F];
+    }
+    return text;
+}
+
+long long field_number(const FieldLayout &field, std::span<const unsigned char> bytes)
+{
+    const std::uint32_t value = little_endian_value(bytes);
+    switch (field.form) {
+    case FieldForm::signed_decimal: return sign_extended(value, bytes.size());
+    case FieldForm::unsigned_decimal: return static_cast<unsigned>(value);
+    default: return static_cast<int>(value);
+    }
+}
+
+std::span<const unsigned char> field_bytes(const FieldLayout &field,
+                                           std::span<const unsigned char> record)
+{
+    if (std::size_t{field.offset} + field.width > record.size()) return {};
+    return record.subspan(field.offset, field.width);
+}
+
 void print_hex_line(std::FILE *out, const char *name, unsigned mask,
                     std::span<const unsigned char> record)
 {
@@ -71,20 +98,13 @@ void print_hex_line(std::FILE *out, const char *name, unsigned mask,
 void print_field_line(std::FILE *out, const FieldLayout &field,
                       std::span<const unsigned char> record)
 {
-    if (std::size_t{field.offset} + field.width > record.size()) return;
-    const auto bytes = record.subspan(field.offset, field.width);
+    const auto bytes = field_bytes(field, record);
+    if (bytes.empty()) return;
     switch (field.form) {
     case FieldForm::decimal:
-        std::fprintf(out, "%-50.50s = %d\n", field.name,
-                     static_cast<int>(little_endian_value(bytes)));
-        break;
     case FieldForm::signed_decimal:
-        std::fprintf(out, "%-50.50s = %d\n", field.name,
-                     sign_extended(little_endian_value(bytes), bytes.size()));
-        break;
     case FieldForm::unsigned_decimal:
-        std::fprintf(out, "%-50.50s = %u\n", field.name,
-                     static_cast<unsigned>(little_endian_value(bytes)));
+        std::fprintf(out, "%-50.50s = %lld\n", field.name, field_number(field, bytes));
         break;
     case FieldForm::text:
         std::fprintf(out, "%-50.50s = \"%s\"\n", field.name, slot_text(bytes).c_str());

@@ -1,114 +1,110 @@
 #include "run_control.h"
 
-#include <unistd.h>
-
-#include <array>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
-#include "Orvy_Api.h"
 #include "command_line.h"
 #include "inquiry_exchange.h"
 #include "inquiry_table.h"
+#include "json_report.h"
+#include "printer_connection.h"
 #include "report.h"
 
 namespace orvy::inquiry {
 namespace {
 
-constexpr unsigned long sync_timeout_ms = 500;
-// Gives the printer time to settle after the synchronisation bytes.
-constexpr useconds_t sync_pause_us = 500 * 1000;
 constexpr int exit_failure = -1;
 constexpr int exit_success = 0;
 
 // Every message is flushed, so progress shows before each slow step.
-__attribute__((format(printf, 1, 2))) void say(const char *format, ...)
+__attribute__((format(printf, 2, 3))) void say(std::FILE *out, const char *format, ...)
 {
     std::va_list arguments;
     va_start(arguments, format);
-    std::vprintf(format, arguments);
+    std::vfprintf(out, format, arguments);
     va_end(arguments);
-    std::fflush(stdout);
+    std::fflush(out);
 }
 
-// Closes the connection when the run leaves without closing it itself.
-class PrinterConnection {
-public:
-    explicit PrinterConnection(std::intptr_t handle) : handle_(handle) {}
-    ~PrinterConnection() { close(); }
-    PrinterConnection(const PrinterConnection &) = delete;
-    PrinterConnection &operator=(const PrinterConnection &) = delete;
-
-    std::intptr_t handle() const { return handle_; }
-    bool is_open() const { return handle_ >= 0; }
-    void close()
+// Where a run writes: with -j standard output holds the document alone, so
+// errors move to standard error and progress is left out.
+struct Output {
+    explicit Output(const CommandLine &line)
+        : messages(line.json ? stderr : stdout), progress(!line.silent && !line.json)
     {
-        if (handle_ >= 0) orvy_api_printer_close(handle_);
-        handle_ = -1;
+        if (line.json) document.emplace(line.port, line.code);
     }
 
-private:
-    std::intptr_t handle_;
+    std::FILE *messages;
+    bool progress;
+    std::optional<JsonReport> document;
 };
 
-void inquire(std::intptr_t printer, const InquiryEntry &entry, const CommandLine &line)
+void inquire(std::intptr_t printer, const InquiryEntry &entry, const CommandLine &line,
+             Output &output)
 {
-    if (!line.silent) {
-        say("# Inquiring data [%2.2X] = %s, Size=%d, ...  ", entry.mask, entry.name, entry.size);
+    if (output.progress) {
+        say(stdout, "# Inquiring data [%2.2X] = %s, Size=%d, ...  ", entry.mask, entry.name,
+            entry.size);
     }
     // Exactly the record's size, so a fault in a layout shows as an overread.
     std::vector<unsigned char> area(entry.size);
-    const char *failure = lo_inquire_data(printer, entry.mask, entry.type, area.data(), entry.size);
+    const char *failure =
+        lo_inquire_data(printer, entry.mask, entry.type, area.data(), entry.size, output.messages);
     if (failure != nullptr) {
-        if (!line.silent) say("failed\n");
-        say("! %s: inquiry [%2.2X] failed => %s\n", program_name, entry.mask, failure);
+        if (output.progress) say(stdout, "failed\n");
+        say(output.messages, "! %s: inquiry [%2.2X] failed => %s\n", program_name, entry.mask,
+            failure);
+        if (output.document) output.document->record_failed(entry, failure);
         return;
     }
-    if (!line.silent) {
-        say("done\n");
-        say("# Inquiry [%2.2X] - %s\n", entry.mask, entry.name);
+    if (output.progress) {
+        say(stdout, "done\n");
+        say(stdout, "# Inquiry [%2.2X] - %s\n", entry.mask, entry.name);
     }
-    report_block(stdout, entry.mask, entry.name, area, line.verbose);
+    if (output.document) {
+        output.document->record_received(entry, area);
+    } else {
+        report_block(stdout, entry.mask, entry.name, area, line.verbose);
+    }
 }
 
-int run(const CommandLine &line)
+int run(const CommandLine &line, Output &output)
 {
-    // The library takes a mutable name; it does not alter it.
-    std::vector<char> port(line.port.begin(), line.port.end());
-    port.push_back('\0');
-
-    if (!line.silent) say("# Opening connection to printer port \"%s\" ... ", port.data());
-    PrinterConnection printer(orvy_api_printer_open(port.data()));
+    const char *port = line.port.c_str();
+    if (output.progress) say(stdout, "# Opening connection to printer port \"%s\" ... ", port);
+    PrinterConnection printer(line.port);
     if (!printer.is_open()) {
-        if (!line.silent) say("failed\n");
-        say("! %s: could not open connection \"%s\"to printer, error=%ld \n", program_name,
-            port.data(), static_cast<long>(printer.handle()));
+        if (output.progress) say(stdout, "failed\n");
+        say(output.messages, "! %s: could not open connection \"%s\"to printer, error=%ld \n",
+            program_name, port, static_cast<long>(printer.handle()));
+        if (output.document) output.document->open_failed(static_cast<long>(printer.handle()));
         return exit_failure;
     }
-    if (!line.silent) {
-        say("done\n");
-        say("# Sending synchronization characters ... ");
+    if (output.progress) {
+        say(stdout, "done\n");
+        say(stdout, "# Sending synchronization characters ... ");
     }
-    std::array<unsigned char, 10> sync{};
-    orvy_api_printer_write(printer.handle(), sync.data(), sync.size(), sync_timeout_ms);
-    usleep(sync_pause_us);
-    if (!line.silent) say("done\n");
+    send_synchronisation(printer.handle());
+    if (output.progress) say(stdout, "done\n");
 
     for (unsigned bit = 0; bit < 8; ++bit) {
         const unsigned mask = 1U << bit;
         if ((line.code & mask) == 0) continue;
         if (const InquiryEntry *entry = inquiry_for(mask)) {
-            inquire(printer.handle(), *entry, line);
+            inquire(printer.handle(), *entry, line, output);
         } else {
-            say("! %s: data inquiry [%2.2X] not supported \n", program_name, mask);
+            say(output.messages, "! %s: data inquiry [%2.2X] not supported \n", program_name, mask);
+            if (output.document) output.document->inquiry_unsupported(mask);
         }
     }
 
-    if (!line.silent) say("# Closing connection to printer port \"%s\" ... ", port.data());
+    if (output.progress) say(stdout, "# Closing connection to printer port \"%s\" ... ", port);
     printer.close();
-    if (!line.silent) say("done\n");
+    if (output.progress) say(stdout, "done\n");
     return exit_success;
 }
 
@@ -117,27 +113,33 @@ int run(const CommandLine &line)
 int run_inquiry_tool(int argc, const char *const *argv, const BuildStamp &stamp)
 {
     const CommandLine line = parse_command_line(argc, argv);
+    std::FILE *messages = line.json ? stderr : stdout;
     bool help = line.help;
     switch (line.outcome) {
     case CommandLine::Outcome::invalid_argument:
-        print_invalid_argument(stdout, line.invalid_position, line.invalid_argument.c_str());
+        print_invalid_argument(messages, line.invalid_position, line.invalid_argument.c_str());
         help = true;
         break;
     case CommandLine::Outcome::missing_port:
-        print_missing_port(stdout);
+        print_missing_port(messages);
         help = true;
         break;
     case CommandLine::Outcome::missing_code:
-        print_missing_arguments(stdout);
+        print_missing_arguments(messages);
         help = true;
         break;
     case CommandLine::Outcome::complete: break;
     }
 
-    if (!line.silent || help) print_banner(stdout, stamp);
-    if (help) print_help(stdout);
+    if ((!line.silent && !line.json) || help) print_banner(messages, stamp);
+    if (help) print_help(messages);
     if (line.outcome != CommandLine::Outcome::complete) return exit_failure;
-    return run(line);
+
+    Output output(line);
+    const int status = run(line, output);
+    // The document is whole also after a failed open, so a caller always parses it.
+    if (output.document) output.document->write(stdout);
+    return status;
 }
 
 }  // namespace orvy::inquiry

@@ -1,0 +1,54 @@
+#include "printer_connection.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <vector>
+
+#include "Orvy_Api.h"
+
+namespace orvy::inquiry {
+namespace {
+
+constexpr unsigned long sync_timeout_ms = 500;
+constexpr useconds_t sync_pause_us = 500 * 1000;
+
+}  // namespace
+
+PrinterConnection::PrinterConnection(const std::string &port)
+{
+    // The library takes a mutable name; it does not alter it.
+    std::vector<char> name(port.begin(), port.end());
+    name.push_back('\0');
+    handle_ = orvy_api_printer_open(name.data());
+}
+
+void PrinterConnection::close()
+{
+    if (handle_ >= 0) orvy_api_printer_close(handle_);
+    handle_ = -1;
+}
+
+void send_synchronisation(std::intptr_t printer)
+{
+    std::array<unsigned char, 10> sync{};
+    orvy_api_printer_write(printer, sync.data(), static_cast<int>(sync.size()), sync_timeout_ms);
+    usleep(sync_pause_us);
+}
+
+const char *open_error_text(long code)
+{
+    switch (code) {
+    case -1: return "port cannot be opened (busy, missing or no access)";
+    case -2: return "no printer of the family at this port";
+    case -3: return "kernel driver cannot be detached";
+    case -4: return "interface claimed by another program";
+    case -5: return "configuration descriptor cannot be read";
+    case -6: return "interface has no alternate setting";
+    case -7: return "interface has fewer than two endpoints";
+    case -8: return "out of memory";
+    default: return "unknown open error";
+    }
+}
+
+}  // namespace orvy::inquiry

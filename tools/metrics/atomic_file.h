@@ -1,0 +1,15 @@
+// Replaces a file in one step, so that a reader sees the old or the new
+// contents, never part of them.
+#pragma once
+
+#include <string>
+
+namespace orvy::metrics {
+
+// Writes `contents` to a temporary file in the directory of `path`, syncs it,
+// makes it readable by all (the collector runs as another user) and renames
+// it over `path`. Returns an empty string on success, otherwise why not; the
+// temporary file is gone either way.
+std::string replace_file(const std::string &path, const std::string &contents);
+
+}  // namespace orvy::metrics

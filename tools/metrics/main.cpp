@@ -1,0 +1,92 @@
+// Orvy_PrinterMetrics: one inquiry round on a printer, as Prometheus metrics
+// for node_exporter's textfile collector.
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "atomic_file.h"
+#include "exposition.h"
+#include "printer_round.h"
+
+namespace {
+
+constexpr const char *program = "Orvy_PrinterMetrics";
+// A printer that is down is a fact for the metrics, not a failure of the
+// program: only an output that could not be written fails the run, so a timer
+// neither marks the unit failed nor logs a failure every minute.
+constexpr int exit_written = 0;
+constexpr int exit_not_written = 1;
+constexpr int exit_usage = 2;
+
+struct Arguments {
+    std::optional<std::string> output;
+    std::string port;
+    bool help = false;
+};
+
+void print_usage(std::FILE *out) { std::fprintf(out, "Usage: %s [--output FILE] PORT\n", program); }
+
+void print_help()
+{
+    print_usage(stdout);
+    std::puts("Inquires all six records of the printer at PORT once and prints them in the\n"
+              "Prometheus text exposition format.\n"
+              "  -o, --output FILE  replace FILE in one step instead of printing\n"
+              "  -h, --help         this text\n"
+              "Exit status: 0 when the metrics were written (also with orvy_printer_up 0),\n"
+              "1 when FILE could not be written, 2 on a usage error.");
+}
+
+std::optional<Arguments> parse(int argc, char **argv)
+{
+    Arguments arguments;
+    bool have_port = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            arguments.help = true;
+        } else if (argument == "-o" || argument == "--output") {
+            if (i + 1 >= argc || arguments.output) return std::nullopt;
+            arguments.output = argv[++i];
+        } else if (argument.rfind("--output=", 0) == 0 && !arguments.output) {
+            arguments.output = argument.substr(std::strlen("--output="));
+        } else if (argument.empty() || argument[0] == '-' || have_port) {
+            return std::nullopt;
+        } else {
+            arguments.port = argument;
+            have_port = true;
+        }
+    }
+    if (arguments.output && arguments.output->empty()) return std::nullopt;
+    if (!have_port && !arguments.help) return std::nullopt;
+    return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    const auto arguments = parse(argc, argv);
+    if (!arguments) {
+        print_usage(stderr);
+        return exit_usage;
+    }
+    if (arguments->help) {
+        print_help();
+        return exit_written;
+    }
+
+    const std::string text =
+        orvy::metrics::exposition_text(orvy::metrics::inquire_printer(arguments->port));
+    if (!arguments->output) {
+        std::fputs(text.c_str(), stdout);
+        return std::fflush(stdout) == 0 ? exit_written : exit_not_written;
+    }
+    const std::string failure = orvy::metrics::replace_file(*arguments->output, text);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "%s: %s: %s\n", program, arguments->output->c_str(), failure.c_str());
+        return exit_not_written;
+    }
+    return exit_written;
+}

@@ -1,0 +1,68 @@
+#include "printer_round.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "inquiry_exchange.h"
+#include "inquiry_table.h"
+#include "printer_connection.h"
+
+namespace orvy::metrics {
+namespace {
+
+// The library picks the transport from the form of the name, so a stable
+// name such as /dev/orvy/by-serial/<serial>/usb must be opened as its target.
+std::string device_behind(const std::string &port)
+{
+    char resolved[PATH_MAX];
+    if (realpath(port.c_str(), resolved) == nullptr) return port;
+    return resolved;
+}
+
+}  // namespace
+
+bool PrinterRound::up() const
+{
+    if (open_error != 0) return false;
+    for (const RecordOutcome &outcome : records) {
+        if (!outcome.bytes.empty()) return true;
+    }
+    return false;
+}
+
+std::span<const unsigned char> PrinterRound::record(unsigned mask) const
+{
+    for (const RecordOutcome &outcome : records) {
+        if (outcome.mask == mask) return outcome.bytes;
+    }
+    return {};
+}
+
+PrinterRound inquire_printer(const std::string &port)
+{
+    PrinterRound round;
+    round.port = port;
+    const auto inquiries = inquiry::inquiry_table();
+    for (std::size_t i = 0; i < round.records.size() && i < inquiries.size(); ++i) {
+        round.records[i].mask = inquiries[i].mask;
+        round.records[i].name = inquiries[i].name;
+    }
+
+    inquiry::PrinterConnection printer(device_behind(port));
+    if (!printer.is_open()) {
+        round.open_error = static_cast<long>(printer.handle());
+        return round;
+    }
+    inquiry::send_synchronisation(printer.handle());
+    for (std::size_t i = 0; i < round.records.size() && i < inquiries.size(); ++i) {
+        const inquiry::InquiryEntry &entry = inquiries[i];
+        std::vector<unsigned char> area(entry.size);
+        RecordOutcome &outcome = round.records[i];
+        outcome.failure = inquiry::lo_inquire_data(printer.handle(), entry.mask, entry.type,
+                                                   area.data(), entry.size, nullptr);
+        if (outcome.failure == nullptr) outcome.bytes = std::move(area);
+    }
+    return round;
+}
+
+}  // namespace orvy::metrics

@@ -1,0 +1,33 @@
+// One round of all six inquiries on one printer port, kept for the metrics.
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace orvy::metrics {
+
+struct RecordOutcome {
+    unsigned mask = 0;
+    const char *name = "";             // inquiry name
+    std::vector<unsigned char> bytes;  // the record; empty when the inquiry failed
+    const char *failure = nullptr;     // the exchange's failure text, or none
+};
+
+struct PrinterRound {
+    std::string port;     // as given: the label, stable across replugs
+    long open_error = 0;  // the library's open code, 0 when it opened
+    std::array<RecordOutcome, 6> records;
+
+    // Opened, and at least one record came back intact.
+    bool up() const;
+    // The record of inquiry `mask`, or none when it did not arrive.
+    std::span<const unsigned char> record(unsigned mask) const;
+};
+
+// Opens `port` (a stable symbolic name is followed to its device first),
+// synchronises, inquires every record once and closes. Prints nothing.
+PrinterRound inquire_printer(const std::string &port);
+
+}  // namespace orvy::metrics
