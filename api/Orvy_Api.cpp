@@ -8,6 +8,7 @@
 #include "transport.h"
 
 using orvy::api::mode_for_port;
+using orvy::api::resolve_port_name;
 using orvy::api::transport_for_mode;
 
 extern "C" {
@@ -33,10 +34,11 @@ char *orvy_api_get_library_info(void)
 intptr_t orvy_api_printer_open(char *port)
 {
     if (port == nullptr) return -2;
-    communication = mode_for_port(port, communication);
+    const std::string name = resolve_port_name(port);
+    communication = mode_for_port(name, communication);
     const auto *transport = transport_for_mode(communication);
     if (transport == nullptr) return -2;
-    return transport->open(port);
+    return transport->open(name.c_str());
 }
 
 int orvy_api_printer_clear(intptr_t printer)

@@ -17,6 +17,7 @@
 #include "Orvy_Api.h"
 #include "deadline.h"
 #include "device_file_wait.h"
+#include "port_name.h"
 #include "transport.h"
 #include "unique_fd.h"
 
@@ -48,7 +49,7 @@ intptr_t file_open(const char *port)
 {
     UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL));
     if (!fd) return -1;
-    if (::strcasestr(port, "ttyS") != nullptr) {
+    if (is_serial_port(port)) {
         (void)orvy_api_printer_set_serial(fd.get(), kSerialBaudRate, kSerialDataBits, kSerialParity,
                                           kSerialStopBits);
     }
