@@ -114,6 +114,7 @@ install(FILES ${orvy_generated_dir}/60-orvy-printer.rules
 string(TIMESTAMP ORVY_MAN_DATE "%Y-%m-%d" UTC)  # honours SOURCE_DATE_EPOCH
 set(orvy_man_pages
   "Orvy_InquiryTool.1:runtime"
+  "Orvy_ListPrinters.1:runtime"
   "Orvy_Demo_InquiryStatus.1:runtime"
   "Orvy_Demo_PageLength.1:runtime"
   "Orvy_Demo_FormFeed.1:runtime"

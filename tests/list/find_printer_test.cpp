@@ -26,9 +26,8 @@ const std::string kByFirst = "/dev/orvy/by-serial/" + kFirst;
 // One line per printer from the JSON listing, through a real JSON parser.
 std::vector<std::string> parsed_json(const std::string &json)
 {
-    const std::string file =
-        std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/listing-" +
-        std::to_string(getpid()) + ".json";
+    const std::string file = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                             "/listing-" + std::to_string(getpid()) + ".json";
     std::ofstream(file) << json;
     const RunResult r = run_program(
         {"python3", "-c",
@@ -47,12 +46,14 @@ TEST(ListPrinters, ShowsBothPrintersWithPortsLinksAndSerialNumbers)
     const RunResult text = run_under_simulator({"--printers", "2"}, {ORVY_LIST_PATH});
     ASSERT_EQ(text.exit_status, 0) << text.out << text.err;
     for (const std::string &expected : std::vector<std::string>{
-             "Printer " + kFirst + " (product id 1)", "  USB:        /dev/bus/usb/001/011  (read/write: yes)",
-          "  usblp:      /dev/usb/lp0  (read/write: yes)", "  stable USB: " + kByFirst + "/usb",
-          "  stable lp:  " + kByFirst + "/lp", "Printer " + kSecond + " (product id 1)",
-          "  USB:        /dev/bus/usb/001/012  (read/write: yes)",
-          "  usblp:      /dev/usb/lp1  (read/write: yes)"}) {
-        EXPECT_NE(text.out.find(expected + "\n"), std::string::npos) << expected << "\n" << text.out;
+             "Printer " + kFirst + " (product id 1)",
+             "  USB:        /dev/bus/usb/001/011  (read/write: yes)",
+             "  usblp:      /dev/usb/lp0  (read/write: yes)", "  stable USB: " + kByFirst + "/usb",
+             "  stable lp:  " + kByFirst + "/lp", "Printer " + kSecond + " (product id 1)",
+             "  USB:        /dev/bus/usb/001/012  (read/write: yes)",
+             "  usblp:      /dev/usb/lp1  (read/write: yes)"}) {
+        EXPECT_NE(text.out.find(expected + "\n"), std::string::npos) << expected << "\n"
+                                                                     << text.out;
     }
 
     const RunResult json = run_under_simulator({"--printers", "2"}, {ORVY_LIST_PATH, "--json"});
@@ -60,11 +61,10 @@ TEST(ListPrinters, ShowsBothPrintersWithPortsLinksAndSerialNumbers)
     if (run_program({"python3", "-c", ""}).exit_status != 0) GTEST_SKIP() << "no python3";
     const std::string by_second = "/dev/orvy/by-serial/" + kSecond;
     EXPECT_EQ(parsed_json(json.out),
-              (std::vector<std::string>{
-                  kFirst + " 1 /dev/bus/usb/001/011 /dev/usb/lp0 " + kByFirst + "/usb " + kByFirst +
-                      "/lp True True",
-                  kSecond + " 1 /dev/bus/usb/001/012 /dev/usb/lp1 " + by_second + "/usb " +
-                      by_second + "/lp True True"}));
+              (std::vector<std::string>{kFirst + " 1 /dev/bus/usb/001/011 /dev/usb/lp0 " +
+                                            kByFirst + "/usb " + kByFirst + "/lp True True",
+                                        kSecond + " 1 /dev/bus/usb/001/012 /dev/usb/lp1 " +
+                                            by_second + "/usb " + by_second + "/lp True True"}));
 }
 
 TEST(ListPrinters, ExitStatusTellsFoundNoneAndUsageError)
@@ -87,8 +87,8 @@ TEST(ListPrinters, ReportsDeniedAccessWithTheReasonAndTheFix)
         tmp += "/nobody-" + std::to_string(getpid());
         mkdir(tmp.c_str(), 0777);
         chmod(tmp.c_str(), 0777);
-        as_user = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                   "env",              "TMPDIR=" + tmp};
+        as_user = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                   "--clear-groups",   "env",           "TMPDIR=" + tmp};
     }
     std::vector<std::string> command = as_user;
     command.insert(command.end(),
@@ -96,7 +96,8 @@ TEST(ListPrinters, ReportsDeniedAccessWithTheReasonAndTheFix)
                     "chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && " ORVY_LIST_PATH});
     const RunResult r = run_program(command);
     rmdir(tmp.c_str());
-    if (r.exit_status != 0 && r.out.empty()) GTEST_SKIP() << "cannot run as another user: " << r.err;
+    if (r.exit_status != 0 && r.out.empty())
+        GTEST_SKIP() << "cannot run as another user: " << r.err;
     EXPECT_NE(r.out.find("  USB:        /dev/bus/usb/001/011  (read/write: no)\n    why:  the node "
                          "has group "),
               std::string::npos)
@@ -148,19 +149,21 @@ TEST(StableNames, PrintingGoesOnAfterAReplugWithNoLineTwice)
 TEST(SerialAdapters, TtyUsbGetsTheSerialSettingsAlsoThroughALink)
 {
     const std::string settings = "tty: speed=115200 data=8 parity=none stop=1 flow=rtscts";
-    const RunResult direct = run_under_simulator(
-        {"--tty-name", "ttyUSB0"}, {ORVY_INQUIRY_TOOL_PATH, "-v", "/dev/ttyUSB0", "[3F]"});
+    const RunResult direct =
+        run_under_simulator({"--tty-name", "ttyUSB0"},
+                            {ORVY_INQUIRY_TOOL_PATH, "-v", "/dev/ttyUSB0", "[3F]"});
     EXPECT_EQ(direct.exit_status, 0) << direct.out;
     EXPECT_NE(direct.log.find(settings), std::string::npos) << direct.log;
     EXPECT_NE(direct.out.find("printer_info.szSerialNr"), std::string::npos);
 
     // A link of no known form (as /dev/serial/by-id/...) leads to the adapter.
-    const RunResult linked = run_under_simulator(
-        {"--tty-name", "ttyACM0"},
-        {"sh", "-c",
-         "mkdir -p \"$UMOCKDEV_DIR/dev/serial/by-id\" && ln -s ../../ttyACM0 "
-         "\"$UMOCKDEV_DIR/dev/serial/by-id/usb-Orvy-if00\" && " +
-             std::string(ORVY_INQUIRY_TOOL_PATH) + " /dev/serial/by-id/usb-Orvy-if00 '[01]'"});
+    const RunResult linked =
+        run_under_simulator({"--tty-name", "ttyACM0"},
+                            {"sh", "-c",
+                             "mkdir -p \"$UMOCKDEV_DIR/dev/serial/by-id\" && ln -s ../../ttyACM0 "
+                             "\"$UMOCKDEV_DIR/dev/serial/by-id/usb-Orvy-if00\" && " +
+                                 std::string(ORVY_INQUIRY_TOOL_PATH) +
+                                 " /dev/serial/by-id/usb-Orvy-if00 '[01]'"});
     EXPECT_EQ(linked.exit_status, 0) << linked.out << linked.err;
     EXPECT_NE(linked.log.find(settings), std::string::npos) << linked.log;
 }
