@@ -58,7 +58,8 @@ std::string lp_node_of(udev *context, const std::string &usb_syspath)
         const std::string name = text_or_empty(udev_device_get_sysname(lp.get()));
         if (name.rfind("lp", 0) != 0) continue;
         // The parent belongs to `lp` and is released with it.
-        udev_device *usb = udev_device_get_parent_with_subsystem_devtype(lp.get(), "usb", "usb_device");
+        udev_device *usb =
+            udev_device_get_parent_with_subsystem_devtype(lp.get(), "usb", "usb_device");
         if (usb && text_or_empty(udev_device_get_syspath(usb)) == usb_syspath)
             return text_or_empty(udev_device_get_devnode(lp.get()));
     }
@@ -107,8 +108,9 @@ std::vector<ListedPrinter> find_printers(unsigned vendor_id, std::string &error)
             printer.lp_access = check_access(printer.lp_port, rule_installed);
         printers.push_back(std::move(printer));
     }
-    std::sort(printers.begin(), printers.end(),
-              [](const ListedPrinter &a, const ListedPrinter &b) { return a.usb_port < b.usb_port; });
+    std::sort(printers.begin(), printers.end(), [](const ListedPrinter &a, const ListedPrinter &b) {
+        return a.usb_port < b.usb_port;
+    });
     return printers;
 }
 
