@@ -233,7 +233,7 @@ Options (numbers are decimal or 0x-hex):
   --garbage N            send N bytes EE before every answer
   --paper-out            output stopped: host bytes are not taken
   --out-partial N        USB: the first OUT transfer takes N bytes, then times out
-  --unplug-after-ms N    the printer goes away N ms after COMMAND starts
+  --unplug-after-ms N    the printers go away N ms after COMMAND starts
   --printers N           N printers (1 to 8): USB 001/011, 001/012, ...,
                          lp0, lp1, ..., ttyS1, ttyS2, ...; serial numbers
                          K80P1-26-004711, K80P1-26-004712, ...

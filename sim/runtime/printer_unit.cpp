@@ -50,17 +50,19 @@ bool PrinterUnit::plug_usb(UsbPlace place, std::string &error)
     return true;
 }
 
+// While a replugged printer is away it has neither USB port nor lp file.
 void PrinterUnit::send_now(const Bytes &bytes)
 {
     if (usb_) usb_->send_now(bytes);
-    lp_->send_now(bytes);
+    if (lp_) lp_->send_now(bytes);
     tty_->send_now(bytes);
 }
 
 void PrinterUnit::unplug()
 {
+    unplugged_ = true;
     if (usb_) usb_->unplug();
-    lp_->unplug();
+    if (lp_) lp_->unplug();
     tty_->unplug();
 }
 
@@ -78,7 +80,7 @@ void PrinterUnit::leave_usb()
 
 bool PrinterUnit::return_usb(unsigned address, unsigned lp_number, std::string &error)
 {
-    if (gone_usb_.empty() || usb_) return true;
+    if (gone_usb_.empty() || usb_ || unplugged_) return true;
     UsbPlace place = gone_usb_.back()->place();
     place.address = address;
     lp_node_ = "usb/lp" + std::to_string(lp_number);

@@ -56,6 +56,7 @@ private:
     // refer to them.
     std::vector<std::unique_ptr<UsbPort>> gone_usb_;
     std::vector<std::unique_ptr<PtyPort>> gone_lp_;
+    bool unplugged_ = false;  // for good: a replug does not bring it back
 };
 
 }  // namespace orvy::sim
