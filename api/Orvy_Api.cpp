@@ -12,6 +12,7 @@
 #include "transport.h"
 
 using orvy::api::mode_for_port;
+using orvy::api::resolve_port_name;
 using orvy::api::Transport;
 using orvy::api::transport_for_mode;
 
@@ -44,11 +45,12 @@ char *orvy_api_get_library_info(void)
 intptr_t orvy_api_printer_open(char *port)
 {
     if (port == nullptr) return orvy::api::kNoSuchPrinter;
-    communication = mode_for_port(port, communication);
+    const std::string name = resolve_port_name(port);
+    communication = mode_for_port(name, communication);
     const auto *transport = transport_for_mode(communication);
     if (transport == nullptr) return orvy::api::kNoSuchPrinter;
     orvy::api::release_other_transports(transport);
-    return transport->open(port);
+    return transport->open(name.c_str());
 }
 
 int orvy_api_printer_set_serial(intptr_t printer, unsigned long baud_rate,

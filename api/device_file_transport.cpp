@@ -20,6 +20,7 @@
 #include "deadline.h"
 #include "device_file_wait.h"
 #include "error_codes.h"
+#include "port_name.h"
 #include "serial_settings.h"
 #include "transport.h"
 #include "unique_fd.h"
@@ -77,7 +78,7 @@ intptr_t file_open(const char *port)
         errno = refused;
         return kCannotOpen;
     }
-    if (::strcasestr(port, "ttyS") != nullptr) {
+    if (is_serial_port(port)) {
         apply_serial_settings(fd.get(), kSerialBaudRate, kSerialParity, kSerialStopBits);
     }
     current_fd = fd.release();

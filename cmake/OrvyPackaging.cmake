@@ -116,6 +116,7 @@ string(TIMESTAMP ORVY_MAN_DATE "%Y-%m-%d" UTC)  # honours SOURCE_DATE_EPOCH
 set(orvy_man_pages
   "Orvy_InquiryTool.1:runtime"
   "Orvy_PrinterMetrics.1:runtime"
+  "Orvy_ListPrinters.1:runtime"
   "Orvy_Demo_InquiryStatus.1:runtime"
   "Orvy_Demo_PageLength.1:runtime"
   "Orvy_Demo_FormFeed.1:runtime"

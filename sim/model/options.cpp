@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
@@ -102,6 +103,9 @@ private:
         valued_["--garbage"] = number(o_.shape.garbage, 0, 0xFFFF);
         valued_["--out-partial"] = optional_number(o_.out_partial, 0, 0xFFFFFF);
         valued_["--unplug-after-ms"] = optional_number(o_.unplug_after_ms, 0, kMs);
+        valued_["--printers"] = number(o_.printers, 1, 8);
+        valued_["--tty-name"] = [this](const std::string &v) { return set_tty_name(v); };
+        valued_["--replug-after-ms"] = optional_number(o_.replug_after_ms, 0, kMs);
         valued_["--vendor-id"] = number(o_.usb.vendor_id, 0, 0xFFFF);
         valued_["--product-id"] = number(o_.usb.product_id, 0, 0xFFFF);
         valued_["--endpoints"] = number(o_.usb.endpoints, 1, 2);
@@ -129,6 +133,17 @@ private:
             o_.claim_busy = static_cast<unsigned>(*count);
             return true;
         };
+    }
+
+    // A plain node name below /dev that names no other simulated node.
+    bool set_tty_name(const std::string &name)
+    {
+        if (name.empty() || name.size() > 32 || name.rfind("lp", 0) == 0) return false;
+        for (const char c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return false;
+        }
+        o_.tty_name = name;
+        return true;
     }
 
     bool parse_split(const std::string &text)
@@ -199,6 +214,7 @@ Presents one simulated Orvy printer at
   /dev/bus/usb/001/011  USB bulk (libusb)
   /dev/usb/lp0          USB printer-class device file
   /dev/ttyS1            serial port
+  /dev/orvy/by-serial/<SERIAL>/usb and .../lp   its stable names
 runs COMMAND there (default: $SHELL) and exits with its exit status.
 The simulator's own failures exit with status 125.
 
@@ -218,7 +234,15 @@ Options (numbers are decimal or 0x-hex):
   --garbage N            send N bytes EE before every answer
   --paper-out            output stopped: host bytes are not taken
   --out-partial N        USB: the first OUT transfer takes N bytes, then times out
-  --unplug-after-ms N    the printer goes away N ms after COMMAND starts
+  --unplug-after-ms N    the printers go away N ms after COMMAND starts
+  --printers N           N printers (1 to 8): USB 001/011, 001/012, ...,
+                         lp0, lp1, ..., ttyS1, ttyS2, ...; serial numbers
+                         K80P1-26-004711, K80P1-26-004712, ...
+  --tty-name NAME        the first printer's serial port (default ttyS1),
+                         for example ttyUSB0 or ttyACM0
+  --replug-after-ms N    N ms after COMMAND starts the first printer leaves
+                         USB and comes back 500 ms later at the next free
+                         address; its stable links follow it
   --no-usb               no USB device (device files remain)
   --vendor-id N          USB vendor id (default the family's)
   --product-id N         USB product id (default 1)

@@ -8,6 +8,7 @@
 
 #include "answer_shaping.h"
 #include "bytes.h"
+#include "records.h"
 
 namespace orvy::sim {
 
@@ -20,6 +21,7 @@ struct UsbShape {
     unsigned alt_settings = 1;
     unsigned in_packet_size = 64;
     unsigned out_packet_size = 64;
+    std::string serial_number = kSerialNumber;
 };
 
 struct Options {
@@ -40,6 +42,9 @@ struct Options {
     unsigned claim_busy = 0;
     bool claim_always_busy = false;
     bool stall = false;
+    unsigned printers = 1;
+    std::string tty_name = "ttyS1";  // the first printer's serial port
+    std::optional<unsigned> replug_after_ms;
     bool help = false;
     std::vector<std::string> command;  // empty: the user's shell
 };

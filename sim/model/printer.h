@@ -3,6 +3,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "command_parser.h"
 #include "records.h"
@@ -11,6 +13,11 @@ namespace orvy::sim {
 
 class Printer {
 public:
+    explicit Printer(std::string serial_number = kSerialNumber)
+    {
+        counters_.serial_number = std::move(serial_number);
+    }
+
     // The answer to send back, if the command asks for one.
     std::optional<Bytes> execute(const Command &command);
 

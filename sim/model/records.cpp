@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -60,12 +61,12 @@ Bytes status_record(const PrinterCounters &c)
     return w.take();
 }
 
-Bytes information_record()
+Bytes information_record(const PrinterCounters &counters)
 {
     RecordWriter w(109);
     w.u8(0, 3);
     w.text(1, 17, kPartNumber);
-    w.text(18, 17, kSerialNumber);
+    w.text(18, 17, counters.serial_number.c_str());
     w.text(35, 17, "2026-03-14");
     w.u32(52, 0x00011203u);
     w.u32(56, 0x000003FFu);
@@ -153,12 +154,19 @@ Bytes build_record(const InquiryKind &kind, const PrinterCounters &counters)
 {
     switch (kind.mask) {
     case 0x01: return status_record(counters);
-    case 0x02: return information_record();
+    case 0x02: return information_record(counters);
     case 0x04: return sensor_record(counters);
     case 0x08: return flash_record();
     case 0x10: return presenter_record(counters);
     default: return life_record(counters);
     }
+}
+
+std::string serial_number_of(unsigned index)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "K80P1-26-%06u", 4711u + index);
+    return text;
 }
 
 }  // namespace orvy::sim

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "bytes.h"
 
@@ -20,6 +21,7 @@ const InquiryKind *find_inquiry(std::uint8_t mask);
 // What the records report. Starts with the life history of a printer that has
 // been in service for a while; commands of this run add to it.
 struct PrinterCounters {
+    std::string serial_number;  // set by the printer's owner
     std::uint8_t print_job_id = 0;
     std::int16_t head_temperature_c = -7;  // an unheated kiosk in winter
     std::uint16_t board_voltage_tv = 241;  // tenths of a volt
@@ -43,5 +45,9 @@ inline constexpr const char *kManufacturer = "Velmora";
 inline constexpr const char *kProductName = "Orvy K80 Kiosk Printer";
 inline constexpr const char *kPartNumber = "ORVY-K80-P1";
 inline constexpr const char *kSerialNumber = "K80P1-26-004711";
+
+// The serial number of the simulator's printer number `index` (0: the first,
+// kSerialNumber); consecutive, as printers from one batch are.
+std::string serial_number_of(unsigned index);
 
 }  // namespace orvy::sim

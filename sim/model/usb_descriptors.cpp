@@ -87,7 +87,7 @@ std::optional<Bytes> answer_control_request(const SetupPacket &setup, const UsbS
             } else if (index == kStringProduct) {
                 data = string_descriptor(kProductName);
             } else if (index == kStringSerial) {
-                data = string_descriptor(kSerialNumber);
+                data = string_descriptor(shape.serial_number);
             }
             break;
         }

@@ -1,12 +1,15 @@
-// What every port of the simulator shares: the one printer, the transcript,
-// the options and the main loop's context. `mutex` guards the printer and
-// every port's state; the USB handler runs on umockdev's worker thread, the
-// device files and all timers on the main thread.
+// What the ports of one simulated printer share: the printer itself, its
+// options (with its own serial number) and its ports' transcript names; and
+// what all printers share: the transcript, the main loop's context and
+// `mutex`, which guards every printer and every port's state. The USB
+// handler runs on umockdev's worker thread, the device files and all timers
+// on the main thread.
 #pragma once
 
 #include <glib.h>
 
 #include <mutex>
+#include <string>
 
 #include "options.h"
 #include "printer.h"
@@ -15,13 +18,31 @@
 namespace orvy::sim {
 
 struct SharedPrinter {
-    explicit SharedPrinter(const Options &o) : options(o) {}
+    // `index` 0 is the first printer: its ports keep the names "usb", "lp"
+    // and "tty" in the transcript; printer 2 logs as "usb#2", "lp#2", "tty#2".
+    SharedPrinter(const Options &o, unsigned index, std::mutex &m, Transcript &t, GMainContext *c)
+        : mutex(m), printer(serial_number_of(index)), transcript(t), options(o), context(c),
+          index(index), usb_name(port_name("usb", index)), lp_name(port_name("lp", index)),
+          tty_name(port_name("tty", index))
+    {
+        options.usb.serial_number = serial_number_of(index);
+    }
 
-    std::mutex mutex;
+    std::mutex &mutex;
     Printer printer;
-    Transcript transcript;
-    const Options &options;
-    GMainContext *context = nullptr;  // the main thread's
+    Transcript &transcript;
+    Options options;
+    GMainContext *context;
+    unsigned index;
+    std::string usb_name;
+    std::string lp_name;
+    std::string tty_name;
+
+private:
+    static std::string port_name(const char *kind, unsigned index)
+    {
+        return index == 0 ? kind : std::string(kind) + "#" + std::to_string(index + 1);
+    }
 };
 
 }  // namespace orvy::sim

@@ -8,17 +8,16 @@
 #include <cstdio>
 
 #include "child_process.h"
-#include "pty_port.h"
-#include "shared_printer.h"
+#include "printer_unit.h"
 #include "signals.h"
 #include "testbed.h"
-#include "usb_port.h"
 #include "work_dir.h"
 
 namespace orvy::sim {
 namespace {
 
 constexpr guint kKillGraceMs = 2000;
+constexpr guint kReplugAwayMs = 500;
 
 std::vector<std::string> command_or_shell(const std::vector<std::string> &command)
 {
@@ -30,14 +29,13 @@ std::vector<std::string> command_or_shell(const std::vector<std::string> &comman
 }  // namespace
 
 struct Simulator::Parts {
-    explicit Parts(const Options &o) : shared(o) {}
-
-    SharedPrinter shared;
+    std::mutex mutex;
+    Transcript transcript;
     std::unique_ptr<WorkDir> work_dir;
     std::unique_ptr<Testbed> testbed;
-    std::unique_ptr<UsbPort> usb;
-    std::unique_ptr<PtyPort> lp;
-    std::unique_ptr<PtyPort> tty;
+    std::vector<std::unique_ptr<PrinterUnit>> printers;
+    unsigned next_usb_address = 0;
+    unsigned next_lp_number = 0;
     GMainLoop *loop = nullptr;
     int signal_fd = -1;
 };
@@ -54,9 +52,8 @@ int Simulator::fail(const std::string &reason)
 
 bool Simulator::set_up(std::string &error)
 {
-    parts_ = std::make_unique<Parts>(options_);
-    SharedPrinter &shared = parts_->shared;
-    if (!shared.transcript.open(options_.log_path)) {
+    parts_ = std::make_unique<Parts>();
+    if (!parts_->transcript.open(options_.log_path)) {
         error = "cannot write the transcript " + options_.log_path;
         return false;
     }
@@ -77,25 +74,20 @@ bool Simulator::set_up(std::string &error)
     parts_->testbed = Testbed::create(error);
     if (!parts_->testbed) return false;
 
-    shared.context = g_main_context_default();
-    parts_->loop = g_main_loop_new(shared.context, FALSE);
+    GMainContext *context = g_main_context_default();
+    parts_->loop = g_main_loop_new(context, FALSE);
 
-    Testbed &testbed = *parts_->testbed;
-    if (!options_.no_usb) {
-        parts_->usb = std::make_unique<UsbPort>(shared, testbed);
-        if (!parts_->usb->create(error)) return false;
+    for (unsigned i = 0; i < options_.printers; ++i) {
+        parts_->printers.push_back(std::make_unique<PrinterUnit>(options_, i, parts_->mutex,
+                                                                 parts_->transcript, context,
+                                                                 *parts_->testbed));
+        if (!parts_->printers.back()->create(error)) return false;
     }
-    if (!testbed.add_device_file("usb/lp0", error) || !testbed.add_device_file("ttyS1", error)) {
-        return false;
-    }
-    parts_->lp = std::make_unique<PtyPort>(shared, "lp", testbed.pty_master("/dev/usb/lp0"), false);
-    parts_->tty = std::make_unique<PtyPort>(shared, "tty", testbed.pty_master("/dev/ttyS1"), true);
-    if (!parts_->lp->start(error) || !parts_->tty->start(error)) return false;
+    parts_->next_usb_address = 11 + options_.printers;
+    parts_->next_lp_number = options_.printers;
 
-    std::lock_guard lock(shared.mutex);
-    if (parts_->usb) parts_->usb->send_now(options_.pending);
-    parts_->lp->send_now(options_.pending);
-    parts_->tty->send_now(options_.pending);
+    std::lock_guard lock(parts_->mutex);
+    for (auto &printer : parts_->printers) printer->send_now(options_.pending);
     return true;
 }
 
@@ -105,10 +97,28 @@ void Simulator::start_timers()
         g_timeout_add(
             *options_.unplug_after_ms,
             [](gpointer data) -> gboolean {
+                for (auto &printer : static_cast<Parts *>(data)->printers) printer->unplug();
+                return G_SOURCE_REMOVE;
+            },
+            parts_.get());
+    }
+    if (options_.replug_after_ms) {
+        g_timeout_add(
+            *options_.replug_after_ms,
+            [](gpointer data) -> gboolean {
                 auto *parts = static_cast<Parts *>(data);
-                if (parts->usb) parts->usb->unplug();
-                parts->lp->unplug();
-                parts->tty->unplug();
+                parts->printers.front()->leave_usb();
+                g_timeout_add(
+                    kReplugAwayMs,
+                    [](gpointer data) -> gboolean {
+                        auto *parts = static_cast<Parts *>(data);
+                        std::string error;
+                        if (!parts->printers.front()->return_usb(parts->next_usb_address++,
+                                                                 parts->next_lp_number++, error))
+                            std::fprintf(stderr, "Orvy_Simulator: replug: %s\n", error.c_str());
+                        return G_SOURCE_REMOVE;
+                    },
+                    parts);
                 return G_SOURCE_REMOVE;
             },
             parts_.get());
@@ -118,10 +128,8 @@ void Simulator::start_timers()
             options_.babble_ms,
             [](gpointer data) -> gboolean {
                 auto *parts = static_cast<Parts *>(data);
-                std::lock_guard lock(parts->shared.mutex);
-                if (parts->usb) parts->usb->send_now({0x55});
-                parts->lp->send_now({0x55});
-                parts->tty->send_now({0x55});
+                std::lock_guard lock(parts->mutex);
+                for (auto &printer : parts->printers) printer->send_now({0x55});
                 return G_SOURCE_CONTINUE;
             },
             parts_.get());
@@ -154,8 +162,8 @@ void Simulator::on_signal(int signal_number, bool from_keyboard)
 void Simulator::finish(int status)
 {
     if (parts_) {
-        std::lock_guard lock(parts_->shared.mutex);
-        parts_->shared.transcript.flush();
+        std::lock_guard lock(parts_->mutex);
+        parts_->transcript.flush();
         // Without a test bed to redirect to, the preload library passes the
         // removal straight through instead of checking every path (5x faster).
         // The test bed's thread may read the environment meanwhile (umockdev

@@ -24,9 +24,9 @@ namespace {
 constexpr std::size_t kMaxQueuedBytes = 64 * 1024;  // answers and babble nobody reads
 }  // namespace
 
-UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed)
-    : shared_(shared), testbed_(testbed),
-      link_(shared, "usb", [this](Bytes answer) { deliver(std::move(answer)); })
+UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place)
+    : shared_(shared), testbed_(testbed), place_(place),
+      link_(shared, shared.usb_name.c_str(), [this](Bytes answer) { deliver(std::move(answer)); })
 {
     kernel_driver_attached_ = shared.options.kernel_driver != KernelDriver::None;
     claim_refusals_left_ = shared.options.claim_busy;
@@ -42,12 +42,12 @@ bool UsbPort::create(std::string &error)
 {
     handler_ = GRef<UMockdevIoctlBase>::adopt(umockdev_ioctl_base_new());
     g_signal_connect(handler_.get(), "handle-ioctl", G_CALLBACK(&UsbPort::on_ioctl), this);
-    if (!testbed_.add_usb_printer(shared_.options.usb, handler_.get(), error)) return false;
+    if (!testbed_.add_usb_printer(shared_.options.usb, place_, handler_.get(), error)) return false;
 
     // umockdev makes a usb node a regular file, which poll() reports ready
     // at all times, and libusb would spin on REAPURBNDELAY. A one-page FIFO
     // holding one byte is not writable: POLLOUT then means "something to reap".
-    const std::string node = testbed_.root() + Testbed::kUsbNode;
+    const std::string node = testbed_.root() + Testbed::usb_node(place_);
     if (unlink(node.c_str()) != 0 || mkfifo(node.c_str(), 0666) != 0) {
         error = "cannot replace " + node + " by a FIFO: " + std::strerror(errno);
         return false;
@@ -314,7 +314,7 @@ void UsbPort::fill_in_urbs()
         }
         urb.done = true;
         urb.actual = static_cast<int>(got.size());
-        shared_.transcript.data("usb", false, got);
+        shared_.transcript.data(shared_.usb_name.c_str(), false, got);
         urb.payload = std::move(got);
     }
 }
@@ -355,9 +355,9 @@ void UsbPort::unplug()
         }
         claimed_by_.reset();
         update_fifo();
-        shared_.transcript.event("usb", "unplugged");
+        shared_.transcript.event(shared_.usb_name.c_str(), "unplugged");
     }
-    testbed_.remove_usb_printer();
+    testbed_.remove_device(Testbed::usb_sys_path(place_));
 }
 
 }  // namespace orvy::sim

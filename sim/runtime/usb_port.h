@@ -1,4 +1,4 @@
-// The printer on USB: emulates the usbfs device /dev/bus/usb/001/011 that
+// The printer on USB: emulates the usbfs device /dev/bus/usb/001/<address> that
 // libusb drives, by answering the client's usbfs ioctls (URBs, claims,
 // configuration, kernel driver) on umockdev's worker thread.
 #pragma once
@@ -18,7 +18,7 @@ namespace orvy::sim {
 
 class UsbPort {
 public:
-    UsbPort(SharedPrinter &shared, Testbed &testbed);
+    UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place);
     ~UsbPort();
     UsbPort(const UsbPort &) = delete;
     UsbPort &operator=(const UsbPort &) = delete;
@@ -32,6 +32,8 @@ public:
 
     // Main thread, without the mutex: the device leaves the bus.
     void unplug();
+
+    const UsbPlace &place() const { return place_; }
 
 private:
     struct Urb {
@@ -70,6 +72,7 @@ private:
 
     SharedPrinter &shared_;
     Testbed &testbed_;
+    UsbPlace place_;
     PrinterLink link_;
     GRef<UMockdevIoctlBase> handler_;
     int fifo_fd_ = -1;

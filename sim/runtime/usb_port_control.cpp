@@ -36,7 +36,7 @@ int UsbPort::claim(UMockdevIoctlClient *client, unsigned interface)
     } else {
         claimed_by_ = GRef<UMockdevIoctlClient>::share(client);
     }
-    shared_.transcript.event("usb", result == 0 ? what : what + " refused");
+    shared_.transcript.event(shared_.usb_name.c_str(), result == 0 ? what : what + " refused");
     return result;
 }
 
@@ -44,7 +44,7 @@ int UsbPort::release(UMockdevIoctlClient *client, unsigned interface)
 {
     if (interface != 0 || claimed_by_.get() != client) return -EINVAL;
     claimed_by_.reset();
-    shared_.transcript.event("usb", "release interface 0");
+    shared_.transcript.event(shared_.usb_name.c_str(), "release interface 0");
     return 0;
 }
 
@@ -74,18 +74,18 @@ int UsbPort::usbfs_ioctl(const std::uint8_t *command)
     if (header.ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
         if (!kernel_driver_attached_) return -ENODATA;
         if (shared_.options.kernel_driver == KernelDriver::Stuck) {
-            shared_.transcript.event("usb", "detach " + which + " refused");
+            shared_.transcript.event(shared_.usb_name.c_str(), "detach " + which + " refused");
             return -EPERM;
         }
         kernel_driver_attached_ = false;
-        shared_.transcript.event("usb", "detach " + which);
+        shared_.transcript.event(shared_.usb_name.c_str(), "detach " + which);
         return 0;
     }
     if (header.ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
         if (shared_.options.kernel_driver == KernelDriver::None) return -ENODATA;
         if (claimed_by_other(nullptr)) return -EBUSY;
         kernel_driver_attached_ = true;
-        shared_.transcript.event("usb", "attach " + which);
+        shared_.transcript.event(shared_.usb_name.c_str(), "attach " + which);
         return 0;
     }
     return -ENOTTY;
@@ -94,8 +94,9 @@ int UsbPort::usbfs_ioctl(const std::uint8_t *command)
 int UsbPort::set_configuration(unsigned value)
 {
     if (value > 1) return -EINVAL;
-    testbed_.set_usb_configuration(value);
-    shared_.transcript.event("usb", "set configuration " + std::to_string(value));
+    testbed_.set_usb_configuration(place_, value);
+    shared_.transcript.event(shared_.usb_name.c_str(),
+                             "set configuration " + std::to_string(value));
     return 0;
 }
 

@@ -64,12 +64,17 @@ check_udev_rule() {
   products='ATTRS{idProduct}=="0001|0002|0003"'
   access='MODE="0660", GROUP="lp"'
   for match in 'SUBSYSTEM=="usb", ENV{DEVTYPE}=="usb_device"' 'SUBSYSTEM=="usbmisc", KERNEL=="lp[0-9]*"'; do
-    line=$(grep -F "$match" "$rule" | grep -v '^#' || true)
+    line=$(grep -F "$match" "$rule" | grep -v '^#' | grep -F 'MODE=' || true)
     [ "$(printf '%s\n' "$line" | grep -c .)" -eq 1 ] || { fail "no single rule for $match"; continue; }
     case $line in
       *"ATTRS{idVendor}==\"$vendor\""*"$products"*"$access"*) ;;
       *) fail "rule for $match does not match vendor $vendor, products 1-3 with $access: $line" ;;
     esac
+  done
+  for link in usb lp; do
+    grep -v '^#' "$rule" | grep -F 'ATTRS{serial}=="?*"' |
+      grep -qF "SYMLINK+=\"orvy/by-serial/\$attr{serial}/$link\"" ||
+      fail "no stable link orvy/by-serial/<SERIAL>/$link"
   done
   # udev ignores rules with unknown keys or unbalanced quotes; catch the
   # mistakes that would silently disable the rule.

@@ -101,5 +101,19 @@ TEST(Options, LeadingZeroIsDecimal)
     EXPECT_EQ(parse({"--product-id", "0x0002"}).options.usb.product_id, 2);
 }
 
+TEST(Options, SeveralPrintersPortNamesAndReplug)
+{
+    const auto p = parse({"--printers", "8", "--tty-name", "ttyUSB0", "--replug-after-ms", "600"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.printers, 8u);
+    EXPECT_EQ(p.options.tty_name, "ttyUSB0");
+    EXPECT_EQ(p.options.replug_after_ms, 600u);
+    EXPECT_EQ(parse({}).options.tty_name, "ttyS1");
+    // Names that would leave /dev or collide with the printer-class files.
+    for (const char *bad : {"0", "9", "x"}) EXPECT_NE(parse({"--printers", bad}).error, "") << bad;
+    for (const char *bad : {"", "../ttyS1", "usb/ttyS1", "lp0", "tty S1"})
+        EXPECT_NE(parse({"--tty-name", bad}).error, "") << bad;
+}
+
 }  // namespace
 }  // namespace orvy::sim
