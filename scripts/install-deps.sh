@@ -7,7 +7,8 @@ packages="build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   libusb-1.0-0-dev libumockdev-dev umockdev usbutils xxd
-  file man-db groff-base dpkg-dev clang-format-14"
+  file man-db groff-base dpkg-dev clang-format-14
+  debhelper fakeroot lintian debootstrap"
 
 missing=""
 for p in $packages; do
