@@ -8,14 +8,15 @@
 #   root   a throwaway Debian 12 root (debootstrap minbase, apt fetches the
 #          dependencies from Debian) where the packages are installed with apt
 #          and the programs run on the simulated printer
+#   remove-root  unmount and remove the root a killed run left behind
 #
 # Output under $ORVY_BUILD_DIR/packages (default build/default): debs/ holds
 # the packages. The root step needs root rights and network access; it caches
 # the downloaded base system there as a tarball.
 set -eu
-top=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${ORVY_BUILD_DIR:-$top/build/default}
-out=$build_dir/packages
+top=$(cd "$(dirname "$0")/.." && pwd -P)
+# Resolved, so that the paths compare equal to those in /proc/mounts.
+out=$(realpath -m "${ORVY_BUILD_DIR:-$top/build/default}/packages")
 debs=$out/debs
 
 say() { printf '# %s\n' "$*"; }
@@ -179,6 +180,7 @@ for step in "$@"; do
     build) build ;;
     lint) lint ;;
     root) root_check ;;
-    *) die "unknown step $step (build, lint, root)" ;;
+    remove-root) remove_root ;;
+    *) die "unknown step $step (build, lint, root, remove-root)" ;;
   esac
 done
