@@ -6,6 +6,7 @@
 #             instead: the same checks, each file in the right package, and
 #             the same paths as cmake --install --prefix /usr of the build
 #   man       every installed man page renders without a warning
+#   symbols   each library exports exactly what its debian/*.symbols lists
 #   c         a C program built through pkg-config, run
 #   cpp       a C++ program built through find_package(Orvy), run
 #   simulator both programs read the status block of the simulated printer
@@ -19,7 +20,7 @@
 # Settings come from the environment (tests/install/CMakeLists.txt):
 #   ORVY_BUILD_DIR ORVY_STAGE ORVY_PREFIX ORVY_LIBDIR ORVY_UDEV_RULES_DIR
 #   ORVY_USB_VENDOR_ID ORVY_VERSION ORVY_PROGRAMS ORVY_SIMULATOR
-#   ORVY_CONSUMERS_DIR ORVY_DEBS CMAKE_COMMAND CC CXX CFLAGS CXXFLAGS LDFLAGS
+#   ORVY_CONSUMERS_DIR ORVY_SOURCE_DIR ORVY_DEBS CMAKE_COMMAND CC CXX CFLAGS CXXFLAGS LDFLAGS
 set -eu
 
 step=${1:?step}
@@ -158,6 +159,23 @@ man_pages() {
     warnings=$(MANWIDTH=80 man --warnings=all -l "$page" 2>&1 >/dev/null) || fail "man -l failed on $page"
     [ -z "$warnings" ] || fail "man -l warns on $page: $warnings"
     [ "$(MANWIDTH=80 man -l "$page" 2>/dev/null | grep -c .)" -gt 20 ] || fail "$page renders empty"
+  done
+  finish
+}
+
+# ---- symbols -------------------------------------------------------------------
+
+# The package build checks the same; this finds a change of the exported
+# surface without building the packages.
+symbols() {
+  need_stage
+  cd "$ORVY_SOURCE_DIR"
+  for entry in liborvyapi1:OrvyApi liborvytb1:OrvyTb; do
+    package=${entry%%:*} library=${entry#*:}
+    dpkg-gensymbols -p"$package" -P"$root" -v"$ORVY_VERSION" -c4 \
+      -e"$libdir/lib$library.so.$ORVY_VERSION" -I"debian/$package.symbols" \
+      -O"$ORVY_STAGE/$package.symbols" ||
+      fail "lib$library exports other symbols than debian/$package.symbols lists"
   done
   finish
 }
@@ -312,6 +330,7 @@ unpack() {
 case $step in
   stage) stage ;;
   man) man_pages ;;
+  symbols) symbols ;;
   c) consumer_c ;;
   cpp) consumer_cpp ;;
   simulator) simulator ;;
