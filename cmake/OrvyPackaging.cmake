@@ -1,8 +1,8 @@
 # Install layout, downstream package files (CMake package, pkg-config), udev
-# rule, man pages and the Debian packages.
-#
-# Install components:
-#   runtime      shared libraries, programs, udev rule, man pages of section 1
+# rule and man pages. The Debian packages (debian/) split the installed tree
+# along the same lines as the install components:
+#   runtime      shared libraries (one package each), programs, udev rule,
+#                man pages of section 1
 #   development  headers, .so links, pkg-config files, CMake package, section 3
 #   simulator    Orvy_Simulator and its man page (the only one needing umockdev)
 
@@ -10,8 +10,6 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 include(${CMAKE_CURRENT_LIST_DIR}/OrvyPackagingSettings.cmake)
-set(ORVY_PACKAGE_CONTACT "Orvy toolkit maintainers <orvy-toolkit@example.org>" CACHE STRING
-    "Maintainer field of the Debian packages")
 
 # ---- Vendor id in the notations udev and the man pages use ------------------
 
@@ -155,77 +153,3 @@ foreach(library Api Tb)
       COMPONENT development)
   endforeach()
 endforeach()
-
-# ---- Debian packages (cpack -G DEB) ------------------------------------------
-
-set(CPACK_PACKAGE_NAME "orvy-toolkit")
-set(CPACK_PACKAGE_VENDOR "Velmora")
-set(CPACK_PACKAGE_CONTACT "${ORVY_PACKAGE_CONTACT}")
-set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
-set(CPACK_GENERATOR "DEB")
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/OrvyCPackProjectConfig.cmake)
-set(CPACK_COMPONENTS_ALL runtime development)
-if(TARGET Orvy_Simulator)
-  list(APPEND CPACK_COMPONENTS_ALL simulator)
-endif()
-
-set(CPACK_COMPONENT_RUNTIME_DISPLAY_NAME "Libraries and programs")
-set(CPACK_COMPONENT_DEVELOPMENT_DISPLAY_NAME "Development files")
-set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
-set(CPACK_COMPONENT_SIMULATOR_DISPLAY_NAME "Printer simulator")
-
-set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-set(CPACK_DEBIAN_PACKAGE_SECTION "libs")
-set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The programs need libOrvyApi from the same package; let dpkg-shlibdeps find
-# it in the build tree instead of failing on it.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "")
-foreach(library OrvyApi OrvyTb)
-  get_target_property(dir ${library} LIBRARY_OUTPUT_DIRECTORY)
-  if(NOT dir)
-    get_target_property(dir ${library} BINARY_DIR)
-  endif()
-  list(APPEND CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${dir}")
-endforeach()
-
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "orvy-toolkit")
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
-"Toolkit for Orvy thermal kiosk printers
-The printer access library libOrvyApi (USB printer-class device files,
-serial ports and USB bulk endpoints through libusb), the toolbox library
-libOrvyTb, the inquiry tool Orvy_InquiryTool, three sample programs and a
-udev rule that gives the lp group access to the printers.")
-# Our postinst replaces the one CPack would write, so it runs ldconfig itself.
-configure_file(${orvy_packaging_dir}/debian/postinst.in
-               ${orvy_generated_dir}/debian/postinst @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
-                                GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${orvy_generated_dir}/debian/postinst)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "orvy-toolkit-dev")
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION "libdevel")
-set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
-"Toolkit for Orvy thermal kiosk printers - development files
-Headers, .so links, pkg-config files (orvy-api, orvy-tb), the CMake
-package (find_package(Orvy): Orvy::Api, Orvy::Tb) and the section 3
-manual pages of libOrvyApi and libOrvyTb.")
-
-set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME "orvy-simulator")
-set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION "devel")
-# The simulator runs programs under libumockdev-preload.so.0, which no
-# linked library reveals to dpkg-shlibdeps.
-set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "umockdev")
-set(CPACK_DEBIAN_SIMULATOR_DESCRIPTION
-"Simulated Orvy printer for developing and testing without hardware
-Orvy_Simulator runs a program with one simulated printer at
-/dev/bus/usb/001/011, /dev/usb/lp0 and /dev/ttyS1 (through umockdev).")
-
-include(CPack)

@@ -2,12 +2,14 @@
 # Downstream checks against the installed toolkit: downstream.sh STEP
 #
 #   stage     cmake --install into a staging root, check what landed where
+#   unpack    the Debian packages in $ORVY_DEBS unpacked into the staging root
+#             instead: the same checks, each file in the right package, and
+#             the same paths as cmake --install --prefix /usr of the build
 #   man       every installed man page renders without a warning
+#   symbols   each library exports exactly what its debian/*.symbols lists
 #   c         a C program built through pkg-config, run
 #   cpp       a C++ program built through find_package(Orvy), run
 #   simulator both programs read the status block of the simulated printer
-#   packages  cpack -G DEB: every installed file in exactly one package, the
-#             right one, and the dependencies between the packages
 #   clean     remove the staging root
 #
 # The tree is installed with DESTDIR under a scratch directory and used from
@@ -16,15 +18,15 @@
 # the CMake package have to be relocatable to pass.
 #
 # Settings come from the environment (tests/install/CMakeLists.txt):
-#   ORVY_BUILD_DIR ORVY_STAGE ORVY_PREFIX ORVY_UDEV_RULES_DIR ORVY_USB_VENDOR_ID
-#   ORVY_VERSION ORVY_PROGRAMS ORVY_SIMULATOR ORVY_CONSUMERS_DIR
-#   CMAKE_COMMAND CPACK_COMMAND CC CXX CFLAGS CXXFLAGS LDFLAGS
+#   ORVY_BUILD_DIR ORVY_STAGE ORVY_PREFIX ORVY_LIBDIR ORVY_UDEV_RULES_DIR
+#   ORVY_USB_VENDOR_ID ORVY_VERSION ORVY_PROGRAMS ORVY_SIMULATOR
+#   ORVY_CONSUMERS_DIR ORVY_SOURCE_DIR ORVY_DEBS CMAKE_COMMAND CC CXX CFLAGS CXXFLAGS LDFLAGS
 set -eu
 
 step=${1:?step}
 root=$ORVY_STAGE/root
 prefix=$root$ORVY_PREFIX
-libdir=$prefix/lib
+libdir=$prefix/$ORVY_LIBDIR
 failures=0
 
 fail() {
@@ -84,21 +86,18 @@ check_udev_rule() {
   done | grep FAIL && failures=$((failures + 1)) || true
 }
 
-stage() {
-  rm -rf "$ORVY_STAGE"
-  mkdir -p "$ORVY_STAGE"
-  DESTDIR=$root "$CMAKE_COMMAND" --install "$ORVY_BUILD_DIR" --prefix "$ORVY_PREFIX" \
-    >"$ORVY_STAGE/install.log" 2>&1 ||
-    { cat "$ORVY_STAGE/install.log"; echo "FAIL: cmake --install failed"; exit 1; }
+man_page() {  # man_page SECTION NAME: the installed page, compressed or not
+  page=$prefix/share/man/man$1/$2.$1
+  [ -f "$page" ] || [ -f "$page.gz" ] || fail "man page $2.$1 missing"
+}
 
-  # Nothing may land outside the prefix but the udev rule.
-  find "$root" ! -type d | while IFS= read -r file; do
-    case $file in
-      "$prefix"/* | "$root$ORVY_UDEV_RULES_DIR"/*) ;;
-      *) echo "FAIL: installed outside the prefix: $file" ;;
-    esac
-  done | grep FAIL && failures=$((failures + 1))
+install_into() {  # install_into ROOT PREFIX
+  DESTDIR=$1 "$CMAKE_COMMAND" --install "$ORVY_BUILD_DIR" --prefix "$2" \
+    >"$1.install.log" 2>&1 ||
+    { cat "$1.install.log"; echo "FAIL: cmake --install failed"; exit 1; }
+}
 
+check_layout() {
   check_link_chain OrvyApi
   check_link_chain OrvyTb
   for header in Orvy_Api.h Orvy_Tb.h; do
@@ -106,10 +105,10 @@ stage() {
   done
   for program in $ORVY_PROGRAMS; do
     [ -x "$prefix/bin/$program" ] || fail "program $program missing"
-    [ -f "$prefix/share/man/man1/$program.1" ] || fail "man page $program.1 missing"
+    man_page 1 "$program"
   done
-  for page in Orvy_Api.3 Orvy_Tb.3 orvy_api_printer_open.3 orvy_tb_cmd_init_coded.3; do
-    [ -f "$prefix/share/man/man3/$page" ] || fail "man page $page missing"
+  for page in Orvy_Api Orvy_Tb orvy_api_printer_open orvy_tb_cmd_init_coded; do
+    man_page 3 $page
   done
   for file in OrvyConfig.cmake OrvyConfigVersion.cmake OrvyTargets.cmake; do
     [ -f "$libdir/cmake/Orvy/$file" ] || fail "CMake package file $file missing"
@@ -120,7 +119,22 @@ stage() {
     [ "$version" = "$ORVY_VERSION" ] || fail "$pc has version $version"
   done
   check_udev_rule
+}
 
+stage() {
+  rm -rf "$ORVY_STAGE"
+  mkdir -p "$ORVY_STAGE"
+  install_into "$root" "$ORVY_PREFIX"
+
+  # Nothing may land outside the prefix but the udev rule.
+  find "$root" ! -type d | while IFS= read -r file; do
+    case $file in
+      "$prefix"/* | "$root$ORVY_UDEV_RULES_DIR"/*) ;;
+      *) echo "FAIL: installed outside the prefix: $file" ;;
+    esac
+  done | grep FAIL && failures=$((failures + 1))
+
+  check_layout
   # An installed program finds its libraries by itself, wherever the tree is.
   for program in $ORVY_PROGRAMS; do
     env -u LD_LIBRARY_PATH ldd "$prefix/bin/$program" | grep -q 'not found' &&
@@ -134,15 +148,39 @@ stage() {
 man_pages() {
   need_stage
   cd "$prefix/share/man"
-  for page in man1/*.1 man3/*.3; do
-    warnings=$(groff -ww -z -man "$page" 2>&1) || fail "groff failed on $page"
+  # Pages as cmake --install leaves them, or compressed as packaged.
+  for page in man1/*.1 man1/*.1.gz man3/*.3 man3/*.3.gz; do
+    [ -e "$page" ] || [ -L "$page" ] || continue
+    # Packages turn the pages that only point at another (.so) into links.
+    if [ -L "$page" ]; then
+      [ -e "$page" ] || fail "$page points nowhere"
+      continue
+    fi
+    warnings=$(zcat -f "$page" | groff -ww -z -man 2>&1) || fail "groff failed on $page"
     [ -z "$warnings" ] || fail "groff warns on $page: $warnings"
     # The one-line pages that only point at their library's page (.so) render
     # as that page; man itself is slow, so run it on the full pages only.
-    grep -q '^\.so ' "$page" && continue
+    zcat -f "$page" | grep -q '^\.so ' && continue
     warnings=$(MANWIDTH=80 man --warnings=all -l "$page" 2>&1 >/dev/null) || fail "man -l failed on $page"
     [ -z "$warnings" ] || fail "man -l warns on $page: $warnings"
     [ "$(MANWIDTH=80 man -l "$page" 2>/dev/null | grep -c .)" -gt 20 ] || fail "$page renders empty"
+  done
+  finish
+}
+
+# ---- symbols -------------------------------------------------------------------
+
+# The package build checks the same; this finds a change of the exported
+# surface without building the packages.
+symbols() {
+  need_stage
+  cd "$ORVY_SOURCE_DIR"
+  for entry in liborvyapi1:OrvyApi liborvytb1:OrvyTb; do
+    package=${entry%%:*} library=${entry#*:}
+    dpkg-gensymbols -p"$package" -P"$root" -v"$ORVY_VERSION" -c4 \
+      -e"$libdir/lib$library.so.$ORVY_VERSION" -I"debian/$package.symbols" \
+      -O"$ORVY_STAGE/$package.symbols" ||
+      fail "lib$library exports other symbols than debian/$package.symbols lists"
   done
   finish
 }
@@ -228,75 +266,80 @@ deb_files() {  # deb_files DEB: the package's files and links, as absolute paths
   dpkg-deb -c "$1" | grep -v '^d' | awk '{print $6}' | sed 's|^\.||'
 }
 
-packages() {
-  need_stage
-  out=$ORVY_STAGE/packages
-  rm -rf "$out"
-  mkdir -p "$out"
-  (cd "$ORVY_BUILD_DIR" && "$CPACK_COMMAND" -G DEB -B "$out") >"$out.log" 2>&1 ||
-    { cat "$out.log"; echo "FAIL: cpack failed"; exit 1; }
+# What a plain install holds, as the packages name it: without Debian's own
+# files, man pages compressed.
+packaged_paths() {  # packaged_paths ROOT
+  (cd "$1" && find . ! -type d) | sed 's|^\.||' |
+    grep -v -e '^/usr/share/doc/' -e '^/usr/share/lintian/' |
+    sed 's|^\(/usr/share/man/.*\)\.gz$|\1|' | sort
+}
 
-  runtime=$(ls "$out"/orvy-toolkit_*.deb) || fail "no orvy-toolkit package"
-  dev=$(ls "$out"/orvy-toolkit-dev_*.deb) || fail "no orvy-toolkit-dev package"
-  [ "$failures" -eq 0 ] || finish
+unpack() {
+  [ "$ORVY_PREFIX" = /usr ] || { echo "FAIL: the packages install under /usr, not $ORVY_PREFIX"; exit 1; }
+  rm -rf "$ORVY_STAGE"
+  mkdir -p "$root"
+  # The package's binary files: the debug symbols packages are no consumers'.
+  debs=$(ls "$ORVY_DEBS"/*.deb | grep -v -- '-dbgsym_') || { echo "FAIL: no packages in $ORVY_DEBS"; exit 1; }
+  for deb in $debs; do dpkg-deb -x "$deb" "$root"; done
+  check_layout
 
-  # The packages install below /usr what the staged tree holds below its prefix.
-  (cd "$prefix" && find . ! -type d | sed 's|^\.|/usr|') >"$out/installed"
-  (cd "$root" && find ."$ORVY_UDEV_RULES_DIR" ! -type d | sed 's|^\.||') >>"$out/installed"
-  for deb in "$out"/*.deb; do deb_files "$deb"; done >"$out/packaged"
-  sort "$out/installed" >"$out/installed.sorted"
-  sort "$out/packaged" >"$out/packaged.sorted"
-  duplicates=$(uniq -d "$out/packaged.sorted")
-  [ -z "$duplicates" ] || fail "in more than one package: $duplicates"
-  missing=$(sort -u "$out/packaged.sorted" | comm -23 "$out/installed.sorted" -)
-  [ -z "$missing" ] || fail "installed but in no package: $missing"
-  extra=$(sort -u "$out/packaged.sorted" | comm -13 "$out/installed.sorted" -)
-  [ -z "$extra" ] || fail "packaged but not installed: $extra"
+  # cmake --install --prefix /usr of a plain build puts every file where the
+  # packages do, and the packages hold nothing else.
+  install_into "$ORVY_STAGE/plain" /usr
+  packaged_paths "$ORVY_STAGE/plain" >"$ORVY_STAGE/installed"
+  packaged_paths "$root" >"$ORVY_STAGE/packaged"
+  difference=$(diff "$ORVY_STAGE/installed" "$ORVY_STAGE/packaged") ||
+    fail "cmake --install --prefix /usr (<) and the packages (>) differ: $difference"
 
-  expect_in() {  # expect_in DEB PATH...
-    deb=$1
+  package() { ls "$ORVY_DEBS/$1"_*.deb 2>/dev/null || fail "no package $1"; }
+  expect_in() {  # expect_in PACKAGE PATH...
+    deb=$(package "$1")
     shift
     for path in "$@"; do
       deb_files "$deb" | grep -qx "$path" || fail "$(basename "$deb") lacks $path"
     done
   }
   major=${ORVY_VERSION%%.*}
-  expect_in "$runtime" /usr/lib/libOrvyApi.so.$major /usr/lib/libOrvyApi.so.$ORVY_VERSION \
-    /usr/lib/libOrvyTb.so.$major /usr/lib/libOrvyTb.so.$ORVY_VERSION \
-    "$ORVY_UDEV_RULES_DIR/60-orvy-printer.rules"
-  expect_in "$dev" /usr/lib/libOrvyApi.so /usr/lib/libOrvyTb.so \
-    /usr/include/Orvy_Api.h /usr/include/Orvy_Tb.h \
-    /usr/lib/pkgconfig/orvy-api.pc /usr/lib/pkgconfig/orvy-tb.pc \
-    /usr/lib/cmake/Orvy/OrvyConfig.cmake /usr/lib/cmake/Orvy/OrvyConfigVersion.cmake \
-    /usr/lib/cmake/Orvy/OrvyTargets.cmake /usr/share/man/man3/Orvy_Api.3 /usr/share/man/man3/Orvy_Tb.3
+  lib=/usr/$ORVY_LIBDIR
+  expect_in liborvyapi1 "$lib/libOrvyApi.so.$major" "$lib/libOrvyApi.so.$ORVY_VERSION"
+  expect_in liborvytb1 "$lib/libOrvyTb.so.$major" "$lib/libOrvyTb.so.$ORVY_VERSION"
+  expect_in liborvy-dev "$lib/libOrvyApi.so" "$lib/libOrvyTb.so" /usr/include/Orvy_Api.h \
+    "$lib/pkgconfig/orvy-api.pc" "$lib/cmake/Orvy/OrvyConfig.cmake" /usr/share/man/man3/Orvy_Api.3.gz
+  expect_in orvy-tools "$ORVY_UDEV_RULES_DIR/60-orvy-printer.rules"
   for program in $ORVY_PROGRAMS; do
     case $program in
-      Orvy_Simulator)
-        simulator=$(ls "$out"/orvy-simulator_*.deb) || { fail "no orvy-simulator package"; continue; }
-        expect_in "$simulator" /usr/bin/$program /usr/share/man/man1/$program.1
-        depends=$(dpkg-deb -f "$simulator" Depends)
-        case ", $depends," in *", umockdev,"* | *", umockdev ("*) ;; *) fail "orvy-simulator does not depend on umockdev: $depends" ;; esac
-        case $depends in *orvy-toolkit*) fail "orvy-simulator depends on the toolkit it tests: $depends" ;; esac
-        ;;
-      *) expect_in "$runtime" /usr/bin/$program /usr/share/man/man1/$program.1 ;;
+      Orvy_Simulator) expect_in orvy-simulator /usr/bin/$program /usr/share/man/man1/$program.1.gz ;;
+      *) expect_in orvy-tools /usr/bin/$program /usr/share/man/man1/$program.1.gz ;;
     esac
   done
 
-  depends=$(dpkg-deb -f "$dev" Depends)
-  [ "$depends" = "orvy-toolkit (= $ORVY_VERSION)" ] || fail "orvy-toolkit-dev depends on: $depends"
-  depends=$(dpkg-deb -f "$runtime" Depends)
-  case $depends in *libusb-1.0-0*) ;; *) fail "orvy-toolkit does not depend on libusb: $depends" ;; esac
-  case $depends in *umockdev*) fail "orvy-toolkit depends on umockdev: $depends" ;; esac
+  # Only the simulator brings umockdev; the development files pin the
+  # libraries of their own version.
+  for deb in $debs; do
+    name=$(dpkg-deb -f "$deb" Package)
+    depends=$(dpkg-deb -f "$deb" Depends)
+    case $name:$depends in
+      orvy-simulator:*umockdev*) ;;
+      orvy-simulator:*) fail "orvy-simulator does not depend on umockdev: $depends" ;;
+      *:*umockdev*) fail "$name depends on umockdev: $depends" ;;
+    esac
+  done
+  version=$(dpkg-deb -f "$(package liborvy-dev)" Version)
+  depends=$(dpkg-deb -f "$(package liborvy-dev)" Depends)
+  for library in liborvyapi1 liborvytb1; do
+    case ", $depends," in *", $library (= $version),"*) ;; *) fail "liborvy-dev does not pin $library: $depends" ;; esac
+  done
   finish
 }
 
 case $step in
   stage) stage ;;
   man) man_pages ;;
+  symbols) symbols ;;
   c) consumer_c ;;
   cpp) consumer_cpp ;;
   simulator) simulator ;;
-  packages) packages ;;
+  unpack) unpack ;;
   clean) rm -rf "$ORVY_STAGE" ;;
   *) echo "unknown step $step"; exit 2 ;;
 esac
