@@ -39,8 +39,9 @@ bool in_group(gid_t gid)
 
 bool udev_rule_installed()
 {
-    for (const char *dir : {"/etc/udev/rules.d/", "/usr/lib/udev/rules.d/", "/lib/udev/rules.d/"}) {
-        if (access((std::string(dir) + kRuleName).c_str(), F_OK) == 0) return true;
+    for (const char *dir :
+         {ORVY_UDEV_RULES_DIR, "/etc/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
+        if (access((std::string(dir) + "/" + kRuleName).c_str(), F_OK) == 0) return true;
     }
     return false;
 }
