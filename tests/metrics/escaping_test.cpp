@@ -31,7 +31,8 @@ TEST(Escaping, TextSlotsStopAtTheirZeroOrTheirEnd)
     EXPECT_EQ(json_field_value(*info.field, record), R"("SN\"\u00FF")");
     // A slot without a zero byte ends with the slot, not in the next field.
     std::fill_n(record.begin() + info.field->offset, info.field->width + 1, 'X');
-    EXPECT_EQ(json_field_value(*info.field, record), '"' + std::string(info.field->width, 'X') + '"');
+    EXPECT_EQ(json_field_value(*info.field, record),
+              '"' + std::string(info.field->width, 'X') + '"');
 }
 
 TEST(Escaping, LabelValuesEscapeWhatTheExpositionFormatRequires)

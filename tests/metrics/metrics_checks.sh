@@ -99,7 +99,8 @@ node_exporter() {
   need curl
   mkdir "$work/textfile"
   port=$(free_port) || exit 1
-  prometheus-node-exporter --web.listen-address="127.0.0.1:$port" \
+  # Bounded by timeout too, in case this shell is killed past its trap.
+  timeout 120 prometheus-node-exporter --web.listen-address="127.0.0.1:$port" \
     --collector.disable-defaults --collector.textfile \
     --collector.textfile.directory="$work/textfile" >"$work/exporter.log" 2>&1 &
   exporter_pid=$!

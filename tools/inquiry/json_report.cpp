@@ -61,17 +61,18 @@ std::string json_field_value(const FieldLayout &field, std::span<const unsigned 
     case FieldForm::text: return json_string(slot_text(bytes));
     case FieldForm::hex: return json_string(hex_text(bytes));
     case FieldForm::grouped_hex:
-        return json_array(field.groups, [&](std::size_t i) { return json_string(hex_text(group(i))); });
+        return json_array(field.groups,
+                          [&](std::size_t i) { return json_string(hex_text(group(i))); });
     case FieldForm::six_texts:
-        return json_array(field.groups, [&](std::size_t i) { return json_string(slot_text(group(i))); });
+        return json_array(field.groups,
+                          [&](std::size_t i) { return json_string(slot_text(group(i))); });
     }
     return "null";
 }
 
 JsonReport::JsonReport(const std::string &port, unsigned code)
     : head_("{\n  \"port\": " + json_string(port) + ",\n  \"code\": " + std::to_string(code))
-{
-}
+{}
 
 void JsonReport::open_failed(long error)
 {
@@ -81,8 +82,9 @@ void JsonReport::open_failed(long error)
 
 void JsonReport::record_received(const InquiryEntry &entry, std::span<const unsigned char> record)
 {
-    std::string text = record_start(entry.mask, entry.name) + ", \"ok\": true, \"hex\": " +
-                       json_string(hex_text(record)) + ", \"fields\": {";
+    std::string text = record_start(entry.mask, entry.name) +
+                       ", \"ok\": true, \"hex\": " + json_string(hex_text(record)) +
+                       ", \"fields\": {";
     if (const RecordLayout *layout = record_layout_for(entry.mask)) {
         const char *separator = "\n      ";
         for (const FieldLayout &field : layout->fields) {
