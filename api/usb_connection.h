@@ -31,7 +31,7 @@ struct UsbConnection {
 libusb_device_handle *usb_connection_for(intptr_t printer);
 
 // Makes `connection` the current one and returns its handle. Open releases
-// the earlier connection before it starts, so that there is none left here.
+// the earlier connection before it opens the new device: none is left here.
 intptr_t usb_connection_install(std::unique_ptr<UsbConnection> connection);
 
 // Releases the current connection and all it holds.

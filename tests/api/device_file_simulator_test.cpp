@@ -165,6 +165,35 @@ TEST_P(SimulatedPort, OpeningAgainWithoutCloseAnswersThroughTheNewHandle)
     EXPECT_EQ(steps_[5].value, 14);
 }
 
+// Two programs on one port: the one that came second is refused at open and
+// the first one's inquiry goes through untouched. On the terminal any other
+// opener is refused too (without CAP_SYS_ADMIN, which passes a terminal's
+// exclusive mode); the emulated lp0 is no terminal, and refusing others is
+// left to the kernel's usblp there.
+TEST_P(SimulatedPort, ASecondProcessIsRefusedWhileTheFirstHoldsThePort)
+{
+    const std::string port = GetParam().path;
+    const std::string probe = ORVY_API_PROBE_PATH;
+    // The second program starts once the first holds the port's lock.
+    const std::string script =
+        probe + " open:" + port + " sleep:600 clear write:1D6101 read:4 close >first & " +
+        "for i in $(seq 200); do grep -q \"FLOCK .* $! \" /proc/locks && break; sleep 0.01; "
+        "done; " +
+        probe + " open:" + port + "; setpriv --bounding-set=-sys_admin --inh-caps=-sys_admin " +
+        "sh -c ': <>" + port + "' 2>/dev/null || echo plain open refused; wait; cat first";
+    const auto result = orvy::test::run_under_simulator({}, {"/bin/sh", "-c", script});
+    if (result.exit_status == kSimulatorFailure) GTEST_SKIP() << result.err;
+    const auto lines = orvy::test::lines_of(result.out);
+    ASSERT_GE(lines.size(), 6u) << result.out << result.err;
+    EXPECT_EQ(lines[0], "open = -1");
+    const bool terminal = std::string(GetParam().name) == "ttyS1";
+    EXPECT_EQ(lines[1] == "plain open refused", terminal) << result.out;
+    const auto first = steps_of(result.out.substr(result.out.find("open = ", 1)));
+    ASSERT_EQ(first.size(), 5u) << result.out;
+    EXPECT_GE(first[0].value, 0);
+    EXPECT_EQ(first[3].hex, "1B FF 02 0E") << result.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Ports, SimulatedPort, ::testing::ValuesIn(kPorts),
                          [](const auto &info) { return std::string(info.param.name); });
 

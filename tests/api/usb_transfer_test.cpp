@@ -323,5 +323,23 @@ TEST(UsbRead, ShortTimeOutsDropNoByte)
     }
 }
 
+// A handle of the other transport is no connection: nothing reaches either port.
+TEST(UsbHandles, TheDeviceFileHandleBeforeIsNoConnectionAnyMore)
+{
+    const auto s = run_usb_scenario({}, {"open:/dev/usb/lp0", kOpen, "handle:@1", "debug:1",
+                                         kStatusInquiry, "read:4:100", "clear", "debug:0",
+                                         "handle:@2", kStatusInquiry, "read:4", "close"});
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    ASSERT_GE(s.step("open").result, 0);
+    EXPECT_EQ(s.step("write").result, 0);
+    EXPECT_EQ(s.step("read").result, 0);
+    EXPECT_LT(s.step("read").ms, 50);
+    EXPECT_EQ(s.step("clear").result, 0);
+    EXPECT_FALSE(s.out_has(" Start of reading = 4 ")) << s.run.out;
+    EXPECT_EQ(s.step("read", 1).hex, "1B FF 02 0E");
+    EXPECT_EQ(s.sent(), "1D 61 01");
+    EXPECT_EQ(orvy::test::transcript_bytes(s.run.log, "lp", ">"), "");
+}
+
 }  // namespace
 }  // namespace orvy::api::test
