@@ -1,25 +1,10 @@
 #include "printer_round.h"
 
-#include <climits>
-#include <cstdlib>
-
 #include "inquiry_exchange.h"
 #include "inquiry_table.h"
 #include "printer_connection.h"
 
 namespace orvy::metrics {
-namespace {
-
-// The library picks the transport from the form of the name, so a stable
-// name such as /dev/orvy/by-serial/<serial>/usb must be opened as its target.
-std::string device_behind(const std::string &port)
-{
-    char resolved[PATH_MAX];
-    if (realpath(port.c_str(), resolved) == nullptr) return port;
-    return resolved;
-}
-
-}  // namespace
 
 bool PrinterRound::up() const
 {
@@ -48,7 +33,7 @@ PrinterRound inquire_printer(const std::string &port)
         round.records[i].name = inquiries[i].name;
     }
 
-    inquiry::PrinterConnection printer(device_behind(port));
+    inquiry::PrinterConnection printer(port);
     if (!printer.is_open()) {
         round.open_error = static_cast<long>(printer.handle());
         return round;

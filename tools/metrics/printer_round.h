@@ -26,7 +26,7 @@ struct PrinterRound {
     std::span<const unsigned char> record(unsigned mask) const;
 };
 
-// Opens `port` (a stable symbolic name is followed to its device first),
+// Opens `port` (the library follows a stable name to its device),
 // synchronises, inquires every record once and closes. Prints nothing.
 PrinterRound inquire_printer(const std::string &port);
 
