@@ -8,8 +8,7 @@
  * texts and its command steps; all output goes to standard output and the
  * program always exits with status 0.
  */
-#ifndef SAMPLE_FRAME_H
-#define SAMPLE_FRAME_H
+#pragma once
 
 #include <stdint.h>
 
@@ -40,5 +39,3 @@ struct sample_program {
 
 /* Runs one sample from main's arguments; returns the exit status (always 0). */
 int sample_run(const struct sample_program *program, int argc, char **argv);
-
-#endif /* SAMPLE_FRAME_H */

@@ -3,11 +3,11 @@
 // The tool must go on to the printer exactly when the line is complete, open
 // the Printer argument as given, and name the argument that stopped it.
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
+#include "fuzz_arguments.h"
 #include "fuzz_check.h"
 #include "replay_printer.h"
 #include "run_control.h"
@@ -17,19 +17,7 @@ namespace {
 using orvy::fuzz::require;
 using namespace orvy::inquiry;
 
-constexpr std::size_t kMostArguments = 16;
-
-std::vector<std::string> arguments_of(const std::uint8_t *data, std::size_t size)
-{
-    std::vector<std::string> arguments{"Orvy_InquiryTool"};
-    const char *text = reinterpret_cast<const char *>(data);
-    for (std::size_t at = 0; at < size && arguments.size() <= kMostArguments;) {
-        const std::size_t length = strnlen(text + at, size - at);
-        arguments.emplace_back(text + at, length);
-        at += length + 1;
-    }
-    return arguments;
-}
+constexpr std::size_t kMostArguments = 17;  // the program name included
 
 }  // namespace
 
@@ -41,7 +29,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const std::vector<std::string> arguments = arguments_of(data, size);
+    const std::vector<std::string> arguments =
+        orvy::fuzz::arguments_of(data, size, {"Orvy_InquiryTool"}, kMostArguments);
     std::vector<const char *> argv;
     for (const auto &argument : arguments) argv.push_back(argument.c_str());
     argv.push_back(nullptr);

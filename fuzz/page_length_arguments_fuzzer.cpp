@@ -6,10 +6,10 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fuzz_arguments.h"
 #include "fuzz_check.h"
 #include "replay_printer.h"
 
@@ -20,19 +20,7 @@ namespace {
 
 using orvy::fuzz::require;
 
-constexpr std::size_t kMostArguments = 4;
-
-std::vector<std::string> arguments_of(const std::uint8_t *data, std::size_t size)
-{
-    std::vector<std::string> arguments{"Orvy_Demo_PageLength"};
-    const char *text = reinterpret_cast<const char *>(data);
-    for (std::size_t at = 0; at < size && arguments.size() <= kMostArguments;) {
-        const std::size_t length = strnlen(text + at, size - at);
-        arguments.emplace_back(text + at, length);
-        at += length + 1;
-    }
-    return arguments;
-}
+constexpr std::size_t kMostArguments = 5;  // the program name included
 
 std::vector<unsigned char> expected_commands(const std::string &argument)
 {
@@ -65,7 +53,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    std::vector<std::string> arguments = arguments_of(data, size);
+    std::vector<std::string> arguments =
+        orvy::fuzz::arguments_of(data, size, {"Orvy_Demo_PageLength"}, kMostArguments);
     std::vector<char *> argv;
     for (auto &argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);

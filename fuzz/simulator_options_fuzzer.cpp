@@ -3,10 +3,10 @@
 // is the tail of the arguments, or in an error and no command.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fuzz_arguments.h"
 #include "fuzz_check.h"
 #include "options.h"
 
@@ -16,25 +16,14 @@ using orvy::fuzz::require;
 
 constexpr std::size_t kMostArguments = 24;
 
-std::vector<std::string> arguments_of(const std::uint8_t *data, std::size_t size)
-{
-    std::vector<std::string> arguments;
-    const char *text = reinterpret_cast<const char *>(data);
-    for (std::size_t at = 0; at < size && arguments.size() < kMostArguments;) {
-        const std::size_t length = strnlen(text + at, size - at);
-        arguments.emplace_back(text + at, length);
-        at += length + 1;
-    }
-    return arguments;
-}
-
 bool starts_with(const std::string &text, const char *start) { return text.rfind(start, 0) == 0; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const std::vector<std::string> arguments = arguments_of(data, size);
+    const std::vector<std::string> arguments =
+        orvy::fuzz::arguments_of(data, size, {}, kMostArguments);
     const orvy::sim::ParsedOptions parsed = orvy::sim::parse_options(arguments);
     const auto &command = parsed.options.command;
     if (!parsed.error.empty()) {

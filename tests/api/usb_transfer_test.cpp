@@ -148,8 +148,9 @@ TEST(UsbRead, UnplugDuringAReadEndsAtTheTimeOutAndCloseStillWorks)
 std::string counting_hex(int count)
 {
     std::vector<unsigned char> bytes(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
+    }
     return orvy::test::hex_text(bytes);
 }
 
