@@ -168,7 +168,8 @@ root_check() {
     fi
   }
   run_in_root "printer_life.dwNrOfPaperCuts" Orvy_Simulator -- Orvy_InquiryTool -v /dev/bus/usb/001/011 "[3F]"
-  # ---- more programs of orvy-tools go here ----
+  # ---- more programs of orvy-tools: one run_in_root line each, e.g. ----
+  # run_in_root "<text it prints>" Orvy_Simulator --printers 2 -- Orvy_ListPrinters
 
   remove_root
   trap - EXIT
