@@ -37,8 +37,10 @@ build() {
 
   say "dpkg-buildpackage in $src"
   start=$(date +%s)
-  (cd "$src" && DEB_BUILD_OPTIONS="nocheck${DEB_BUILD_OPTIONS:+ $DEB_BUILD_OPTIONS}" \
-    DEB_BUILD_PROFILES=nocheck dpkg-buildpackage -us -uc -b) >"$out/build.log" 2>&1 ||
+  options="nocheck ${DEB_BUILD_OPTIONS:-}"
+  case $options in *parallel=*) ;; *) options="$options parallel=$(nproc)" ;; esac
+  (cd "$src" && DEB_BUILD_OPTIONS=$options DEB_BUILD_PROFILES=nocheck dpkg-buildpackage -us -uc -b) \
+    >"$out/build.log" 2>&1 ||
     {
       tail -n 60 "$out/build.log"
       die "dpkg-buildpackage failed (log: $out/build.log)"
@@ -166,7 +168,8 @@ root_check() {
     fi
   }
   run_in_root "printer_life.dwNrOfPaperCuts" Orvy_Simulator -- Orvy_InquiryTool -v /dev/bus/usb/001/011 "[3F]"
-  # ---- more programs of orvy-tools go here ----
+  # ---- more programs of orvy-tools: one run_in_root line each, e.g. ----
+  # run_in_root "<text it prints>" Orvy_Simulator --printers 2 -- Orvy_ListPrinters
 
   remove_root
   trap - EXIT
