@@ -168,8 +168,8 @@ root_check() {
     fi
   }
   run_in_root "printer_life.dwNrOfPaperCuts" Orvy_Simulator -- Orvy_InquiryTool -v /dev/bus/usb/001/011 "[3F]"
-  # ---- more programs of orvy-tools: one run_in_root line each, e.g. ----
-  # run_in_root "<text it prints>" Orvy_Simulator --printers 2 -- Orvy_ListPrinters
+  run_in_root "/dev/orvy/by-serial/K80P1-26-004712/usb" Orvy_Simulator --printers 2 -- Orvy_ListPrinters
+  run_in_root "orvy_printer_up{port=\"/dev/usb/lp0\"} 1" Orvy_Simulator -- Orvy_PrinterMetrics /dev/usb/lp0
 
   remove_root
   trap - EXIT
