@@ -1,7 +1,6 @@
 // Heap access of the toolbox. Every block the library hands out is taken with
 // malloc (callers of the C interface rely on that ownership contract).
-#ifndef ORVY_TB_ALLOCATION_H
-#define ORVY_TB_ALLOCATION_H
+#pragma once
 
 #include <cstddef>
 
@@ -22,5 +21,3 @@ void restore_all();
 }  // namespace seams
 
 }  // namespace orvy::tb
-
-#endif
