@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdarg>
 #include <cstdio>
 
 #include "Orvy_Api.h"
+#include "messages.h"
 
 namespace orvy::inquiry {
 namespace {
@@ -18,16 +18,6 @@ constexpr useconds_t settle_us = 100 * 1000;
 
 constexpr unsigned char escape = 0x1B;
 constexpr unsigned char response_marker = 0xFF;
-
-__attribute__((format(printf, 2, 3))) void diagnose(std::FILE *out, const char *format, ...)
-{
-    if (out == nullptr) return;
-    std::va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(out, format, arguments);
-    va_end(arguments);
-    std::fflush(out);
-}
 
 }  // namespace
 
@@ -54,8 +44,8 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     const int got =
         orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
     if (got != static_cast<int>(header.size())) {
-        diagnose(diagnostics, "--- ERROR: not correct data size ! ...  %d != %d, \n", got,
-                 static_cast<int>(header.size()));
+        say(diagnostics, "--- ERROR: not correct data size ! ...  %d != %d, \n", got,
+            static_cast<int>(header.size()));
         return failure::header;
     }
 
@@ -63,8 +53,8 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     const int got_size = header[3];
     if (header[0] != escape || header[1] != response_marker || got_type != type ||
         got_size != size) {
-        diagnose(diagnostics, "--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type,
-                 type, got_size, static_cast<int>(size));
+        say(diagnostics, "--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type, type,
+            got_size, static_cast<int>(size));
         return got_type == type ? failure::size_mismatch : failure::type_mismatch;
     }
 

@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include <cstdarg>
+
 namespace orvy::inquiry {
 
 void print_banner(std::FILE *out, const BuildStamp &stamp)
@@ -52,6 +54,16 @@ void print_missing_port(std::FILE *out)
 void print_missing_arguments(std::FILE *out)
 {
     std::fprintf(out, "! %s: missing arguments\n", program_name);
+    std::fflush(out);
+}
+
+void say(std::FILE *out, const char *format, ...)
+{
+    if (out == nullptr) return;
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(out, format, arguments);
+    va_end(arguments);
     std::fflush(out);
 }
 

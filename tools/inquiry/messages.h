@@ -21,4 +21,7 @@ void print_invalid_argument(std::FILE *out, int position, const char *argument);
 void print_missing_port(std::FILE *out);
 void print_missing_arguments(std::FILE *out);
 
+// A formatted message, flushed at once; nothing when `out` is none.
+__attribute__((format(printf, 2, 3))) void say(std::FILE *out, const char *format, ...);
+
 }  // namespace orvy::inquiry

@@ -1,6 +1,5 @@
 #include "run_control.h"
 
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "inquiry_exchange.h"
 #include "inquiry_table.h"
 #include "json_report.h"
+#include "messages.h"
 #include "printer_connection.h"
 #include "report.h"
 
@@ -18,16 +18,6 @@ namespace {
 
 constexpr int exit_failure = -1;
 constexpr int exit_success = 0;
-
-// Every message is flushed, so progress shows before each slow step.
-__attribute__((format(printf, 2, 3))) void say(std::FILE *out, const char *format, ...)
-{
-    std::va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(out, format, arguments);
-    va_end(arguments);
-    std::fflush(out);
-}
 
 // Where a run writes: with -j standard output holds the document alone, so
 // errors move to standard error and progress is left out.
