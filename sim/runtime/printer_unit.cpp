@@ -43,8 +43,9 @@ bool PrinterUnit::plug_usb(UsbPlace place, std::string &error)
     if (!lp_->start(error)) return false;
     const std::string dir = link_dir();
     const std::string by_serial = testbed_.root() + "/dev/orvy/by-serial";
-    for (const std::string &d : {testbed_.root() + "/dev/orvy", by_serial, dir})
+    for (const std::string &d : {testbed_.root() + "/dev/orvy", by_serial, dir}) {
         mkdir(d.c_str(), 0755);
+    }
     make_link("usb", "../../.." + Testbed::usb_node(place).substr(4));
     make_link("lp", "../../../" + lp_node_);
     return true;

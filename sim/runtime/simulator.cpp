@@ -114,8 +114,9 @@ void Simulator::start_timers()
                         auto *parts = static_cast<Parts *>(data);
                         std::string error;
                         if (!parts->printers.front()->return_usb(parts->next_usb_address++,
-                                                                 parts->next_lp_number++, error))
+                                                                 parts->next_lp_number++, error)) {
                             std::fprintf(stderr, "Orvy_Simulator: replug: %s\n", error.c_str());
+                        }
                         return G_SOURCE_REMOVE;
                     },
                     parts);

@@ -96,8 +96,9 @@ TEST(ListPrinters, ReportsDeniedAccessWithTheReasonAndTheFix)
                     "chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && " ORVY_LIST_PATH});
     const RunResult r = run_program(command);
     rmdir(tmp.c_str());
-    if (r.exit_status != 0 && r.out.empty())
+    if (r.exit_status != 0 && r.out.empty()) {
         GTEST_SKIP() << "cannot run as another user: " << r.err;
+    }
     EXPECT_NE(r.out.find("  USB:        /dev/bus/usb/001/011  (read/write: no)\n    why:  the node "
                          "has group "),
               std::string::npos)
@@ -112,8 +113,9 @@ std::vector<std::string> printed_lines(const std::string &log)
     std::string text;
     for (const std::string &line : lines_of(log)) {
         if (line.rfind("usb > ", 0) != 0) continue;
-        for (std::size_t at = 6; at + 1 < line.size(); at += 3)
+        for (std::size_t at = 6; at + 1 < line.size(); at += 3) {
             text += static_cast<char>(std::stoi(line.substr(at, 2), nullptr, 16));
+        }
     }
     return lines_of(text);
 }

@@ -57,8 +57,9 @@ TEST_F(PortNameLinks, OtherNamesStayAsTheyAre)
     const std::string loop = link("loop-a", "loop-b");
     link("loop-b", "loop-a");
     const std::string to_plain = link("to-plain", "printer");
-    for (const std::string &name : {plain, dangling, loop, to_plain})
+    for (const std::string &name : {plain, dangling, loop, to_plain}) {
         EXPECT_EQ(resolve_port_name(name), name) << name;
+    }
 
     // Names of the known forms are never looked at, links or not.
     fs::create_directories(dir_ / "dev");

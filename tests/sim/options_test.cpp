@@ -111,8 +111,9 @@ TEST(Options, SeveralPrintersPortNamesAndReplug)
     EXPECT_EQ(parse({}).options.tty_name, "ttyS1");
     // Names that would leave /dev or collide with the printer-class files.
     for (const char *bad : {"0", "9", "x"}) EXPECT_NE(parse({"--printers", bad}).error, "") << bad;
-    for (const char *bad : {"", "../ttyS1", "usb/ttyS1", "lp0", "tty S1"})
+    for (const char *bad : {"", "../ttyS1", "usb/ttyS1", "lp0", "tty S1"}) {
         EXPECT_NE(parse({"--tty-name", bad}).error, "") << bad;
+    }
 }
 
 }  // namespace

@@ -60,8 +60,9 @@ std::string lp_node_of(udev *context, const std::string &usb_syspath)
         // The parent belongs to `lp` and is released with it.
         udev_device *usb =
             udev_device_get_parent_with_subsystem_devtype(lp.get(), "usb", "usb_device");
-        if (usb && text_or_empty(udev_device_get_syspath(usb)) == usb_syspath)
+        if (usb && text_or_empty(udev_device_get_syspath(usb)) == usb_syspath) {
             return text_or_empty(udev_device_get_devnode(lp.get()));
+        }
     }
     return {};
 }
@@ -102,10 +103,12 @@ std::vector<ListedPrinter> find_printers(unsigned vendor_id, std::string &error)
         printer.lp_port = lp_node_of(context.get(), path);
         printer.stable_usb_port = stable_name(printer.serial, "usb", printer.usb_port);
         printer.stable_lp_port = stable_name(printer.serial, "lp", printer.lp_port);
-        if (!printer.usb_port.empty())
+        if (!printer.usb_port.empty()) {
             printer.usb_access = check_access(printer.usb_port, rule_installed);
-        if (!printer.lp_port.empty())
+        }
+        if (!printer.lp_port.empty()) {
             printer.lp_access = check_access(printer.lp_port, rule_installed);
+        }
         printers.push_back(std::move(printer));
     }
     std::sort(printers.begin(), printers.end(), [](const ListedPrinter &a, const ListedPrinter &b) {
