@@ -51,7 +51,7 @@ TEST(Connections, ThreadsShareOneConnectionOneCallAtATime)
 {
     for (const std::string &port : {kUsbPort, kLpPort}) {
         const auto waiting = run_under_simulator({}, {ORVY_CONN_THREADS_PATH, "serialised", port});
-        EXPECT_EQ(line_with(waiting.out, "b_after_a"), "b_after_a=1 b_sent=3") << port;
+        EXPECT_EQ(line_with(waiting.out, "b_waited"), "b_waited=1 b_sent=3") << port;
         const auto shared = run_under_simulator({}, {ORVY_CONN_THREADS_PATH, "shared", port, "4"});
         EXPECT_EQ(line_with(shared.out, "bytes"), "bytes=410 same_bytes=1") << port;
     }
