@@ -160,7 +160,7 @@ void file_close(intptr_t /*printer: the current one*/) { file_release(); }
 
 }  // namespace
 
-const Transport device_file_transport = {
+const Transport kDeviceFileTransport = {
     .open = file_open,
     .owns = is_current,
     .release = file_release,
