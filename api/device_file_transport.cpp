@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,18 +43,31 @@ int current_fd = -1;
 
 bool is_current(intptr_t printer) { return current_fd >= 0 && printer == current_fd; }
 
-// Linux ignores O_EXCL on character devices. The lock is the one that other
-// serial tools honour; TIOCEXCL makes the kernel refuse further opens of a
-// terminal. A port held elsewhere is refused at once with EBUSY, before
-// anything reaches it.
+// The port is this process's alone while it holds the lock that other
+// serial tools honour too; a port held elsewhere is refused at once with
+// EBUSY, before anything reaches it. The lock goes with its process, also
+// one that dies without closing. (A terminal's exclusive mode, TIOCEXCL,
+// would not: it outlives a crashed holder for as long as anybody else has
+// the terminal open, a getty or a modem manager, and only root can open the
+// port again to clear it.)
 bool take_port_for_this_process(int fd)
 {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         errno = EBUSY;
         return false;
     }
-    if (::isatty(fd)) (void)::ioctl(fd, TIOCEXCL);
     return true;
+}
+
+// Only a device is a printer port: a regular file, a FIFO or a directory
+// reached through a name or a link is refused (errno ENODEV) before
+// anything is written to it.
+bool is_character_device(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode)) return true;
+    errno = ENODEV;
+    return false;
 }
 
 void file_release()
@@ -70,9 +84,12 @@ intptr_t file_open(const char *port)
 {
     // The earlier connection would hold the lock on the very port a reopen asks for.
     file_release();
+    // O_EXCL is part of the open as the library has always made it; Linux
+    // ignores it on a device (without O_CREAT it only means something for
+    // block devices), so it neither refuses a port nor takes one.
     UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return kCannotOpen;
-    if (!take_port_for_this_process(fd.get())) {
+    if (!is_character_device(fd.get()) || !take_port_for_this_process(fd.get())) {
         const int refused = errno;
         fd.reset();
         errno = refused;
