@@ -195,6 +195,15 @@ PY
   [ $? -eq 255 ] || fail "failed open: exit not 255"
   python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["open"]["ok"] is False and d["open"]["error"] == -2 and d["records"] == [], d' \
     "$work/doc" || fail "failed open not in the document"
+
+  # A usage error still yields one document, with the reason.
+  for usage in "-j" "-j $usb" "-j -q $usb [01]"; do
+    # shellcheck disable=SC2086 # the words are the arguments
+    "$TOOL" $usage >"$work/doc" 2>/dev/null
+    [ $? -eq 255 ] || fail "usage '$usage': exit not 255"
+    python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["usage_error"] and d["open"]["ok"] is False and d["records"] == [], d' \
+      "$work/doc" || fail "usage '$usage': no document"
+  done
   finish
 }
 
