@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "command_line.h"
@@ -98,6 +99,25 @@ int run(const CommandLine &line, Output &output)
     return kExitSuccess;
 }
 
+// With -j, a command line that cannot run still yields one document on
+// standard output, so that a caller always has something to parse.
+void write_usage_document(const CommandLine &line)
+{
+    std::string reason = "missing arguments";
+    if (line.outcome == CommandLine::Outcome::invalid_argument) {
+        reason = "invalid argument (argument " + std::to_string(line.invalid_position) + ", \"" +
+                 line.invalid_argument + "\")";
+    } else if (line.outcome == CommandLine::Outcome::missing_port) {
+        reason = "missing printer port";
+    }
+    const std::string port = line.port.empty() ? "null" : json_string(line.port);
+    std::printf("{\n  \"port\": %s,\n  \"code\": null,\n  \"usage_error\": %s,\n"
+                "  \"open\": {\"ok\": false, \"error\": null, \"reason\": \"not opened: usage "
+                "error\"},\n  \"records\": []\n}\n",
+                port.c_str(), json_string(reason).c_str());
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int run_inquiry_tool(int argc, const char *const *argv, const BuildStamp &stamp)
@@ -123,7 +143,10 @@ int run_inquiry_tool(int argc, const char *const *argv, const BuildStamp &stamp)
 
     if ((!line.silent && !line.json) || help) print_banner(messages, stamp);
     if (help) print_help(messages);
-    if (line.outcome != CommandLine::Outcome::complete) return kExitFailure;
+    if (line.outcome != CommandLine::Outcome::complete) {
+        if (line.json) write_usage_document(line);
+        return kExitFailure;
+    }
 
     Output output(line);
     const int status = run(line, output);

@@ -1,5 +1,7 @@
 #include "printer_round.h"
 
+#include <cerrno>
+
 #include "inquiry_exchange.h"
 #include "inquiry_table.h"
 #include "printer_connection.h"
@@ -13,6 +15,11 @@ bool PrinterRound::up() const
         if (!outcome.bytes.empty()) return true;
     }
     return false;
+}
+
+bool held_by_another_program(long open_error, int open_errno)
+{
+    return open_error == -4 || (open_error == -1 && open_errno == EBUSY);
 }
 
 std::span<const unsigned char> PrinterRound::record(unsigned mask) const
@@ -33,9 +40,12 @@ PrinterRound inquire_printer(const std::string &port)
         round.records[i].name = inquiries[i].name;
     }
 
+    errno = 0;
     inquiry::PrinterConnection printer(port);
+    const int open_errno = errno;
     if (!printer.is_open()) {
         round.open_error = static_cast<long>(printer.handle());
+        round.busy = held_by_another_program(round.open_error, open_errno);
         return round;
     }
     inquiry::send_synchronisation(printer.handle());
