@@ -27,7 +27,7 @@ constexpr std::size_t kMaxQueuedBytes = 64 * 1024;  // answers and babble nobody
 
 UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place)
     : shared_(shared), testbed_(testbed), place_(place),
-      link_(shared, shared.usb_name.c_str(), [this](Bytes answer) { deliver(std::move(answer)); })
+      link_(shared, shared.usb_name.c_str(), [this](const Bytes &answer) { deliver(answer); })
 {
     kernel_driver_attached_ = shared.options.kernel_driver != KernelDriver::None;
     claim_refusals_left_ = shared.options.claim_busy;
@@ -285,7 +285,7 @@ void UsbPort::discard(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
     complete(client, 0);
 }
 
-void UsbPort::deliver(Bytes answer)
+void UsbPort::deliver(const Bytes &answer)
 {
     if (unplugged_ || stopped_) return;
     if (queued_bytes() + answer.size() > kMaxQueuedBytes) return;  // nobody reads: drop

@@ -66,7 +66,7 @@ private:
 
     void control_transfer(Urb &urb);
     void bulk_out(Urb &urb);
-    void deliver(Bytes answer);
+    void deliver(const Bytes &answer);
     void fill_in_urbs();
     void drop_dead_clients();
     void update_fifo();

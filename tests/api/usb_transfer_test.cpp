@@ -105,6 +105,25 @@ TEST(UsbRead, NoAnswerEndsAtTheTimeOut)
     EXPECT_TRUE(s.out_has("Read count bytes = 0, free buffer size = 1024, current buffer = 0 "));
 }
 
+// Each transfer waits no longer than the time left: a 35 ms read of an answer
+// that never comes ends long before a single 100 ms transfer would. The
+// fastest of three reads, so that a loaded machine does not decide.
+TEST(UsbRead, AShortTimeOutIsNotStretchedToAWholeTransfer)
+{
+    const auto s =
+        run_usb_scenario({"--silent"}, {kOpen, "read:4:35", "read:4:35", "read:4:35", "close"});
+    ORVY_SKIP_IF_SIMULATOR_LACKS_OPTION(s);
+    ORVY_EXPECT_CLEAN_EXIT(s);
+    long fastest = -1;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto &read = s.step("read", i);
+        EXPECT_EQ(read.result, 0);
+        EXPECT_GE(read.ms, 34) << "read " << i << " gave up before its time-out";
+        if (fastest < 0 || read.ms < fastest) fastest = read.ms;
+    }
+    EXPECT_LT(fastest, 100) << "each transfer must be cut to the time left";
+}
+
 TEST(UsbRead, DiagnosticsShowEachPacket)
 {
     const auto s = run_usb_scenario({"--split", "4,14"},

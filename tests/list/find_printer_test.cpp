@@ -93,7 +93,8 @@ TEST(ListPrinters, ReportsDeniedAccessWithTheReasonAndTheFix)
     std::vector<std::string> command = as_user;
     command.insert(command.end(),
                    {orvy::test::simulator_path(), "--", "sh", "-c",
-                    "chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && " ORVY_LIST_PATH});
+                    std::string("chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && ") +
+                        ORVY_LIST_PATH});
     const RunResult r = run_program(command);
     rmdir(tmp.c_str());
     if (r.exit_status != 0 && r.out.empty()) {

@@ -6,7 +6,7 @@
 namespace orvy::sim {
 namespace {
 
-ParsedOptions parse(std::vector<std::string> args) { return parse_options(args); }
+ParsedOptions parse(const std::vector<std::string> &args) { return parse_options(args); }
 
 TEST(Options, KnobsAndCommand)
 {

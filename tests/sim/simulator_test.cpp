@@ -248,7 +248,7 @@ std::string noting(const std::string &notes, const std::string &name, const std:
 TEST(Simulator, RemovesItsFilesAndTakesTheChildAlongOnASignal)
 {
     const ScratchDir scratch("sim-clean");
-    const std::string notes = scratch.path();
+    const std::string &notes = scratch.path();
     const std::string dir = scratch.path("tmp");
     std::filesystem::create_directory(dir);
     const std::string sim = "'" + simulator_path() + "' -- ";

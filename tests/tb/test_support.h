@@ -29,7 +29,7 @@ inline std::string parse_to_hex(const std::string &coded)
     unsigned char *raw = nullptr;
     unsigned int n = 0;
     orvy_tb_cmd_get_raw(cmd, &raw, &n);
-    const std::string result = hex_text(raw, n);
+    std::string result = hex_text(raw, n);
     orvy_tb_cmd_exit(cmd);
     return result;
 }

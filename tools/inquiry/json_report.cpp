@@ -109,7 +109,7 @@ void JsonReport::inquiry_unsupported(unsigned mask)
                ", \"ok\": false, \"reason\": \"data inquiry not supported\"}");
 }
 
-void JsonReport::add_record(std::string record)
+void JsonReport::add_record(const std::string &record)
 {
     records_ += records_.empty() ? "\n    " : ",\n    ";
     records_ += record;

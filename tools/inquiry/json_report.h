@@ -33,7 +33,7 @@ public:
     void write(std::FILE *out) const;
 
 private:
-    void add_record(std::string record);
+    void add_record(const std::string &record);
 
     std::string head_;
     std::string open_ = "{\"ok\": true, \"error\": 0}";
