@@ -29,7 +29,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -106,7 +105,10 @@ bool connection_step(const std::string &step, const std::vector<std::string> &pa
         std::printf("close (%ld ms)\n", watch.elapsed_ms());
     } else if (verb == "conn" && parts.size() == 2 && parts[1].rfind('@', 0) == 0) {
         const auto n = std::stoul(parts[1].substr(1));
-        if (n == 0 || n > connections.size()) throw std::out_of_range("no such connection");
+        if (n == 0 || n > connections.size()) {
+            std::fprintf(stderr, "orvy_api_probe: no connection number %lu\n", n);
+            std::exit(2);
+        }
         conn = connections[n - 1];
     } else {
         return false;
