@@ -84,8 +84,7 @@ void PrintEngine::remove_waiter(RoomWaiter *waiter)
 void PrintEngine::drain()
 {
     if (!buffer_.drain(printer_, g_get_monotonic_time())) return;
-    // A waiter may take bytes and change the list's neighbours' view of
-    // the room, never the list itself.
+    // Over a copy: a waiter that takes bytes drains again and may come back here.
     for (RoomWaiter *waiter : std::vector<RoomWaiter *>(waiters_)) waiter->room_freed();
 }
 
