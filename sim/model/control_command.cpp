@@ -23,7 +23,7 @@ bool parse_unsigned(const std::string &word, std::uint64_t max, std::uint64_t &v
 ParsedControl parse_control_line(const std::string &line, unsigned printers)
 {
     using Kind = ControlCommand::Kind;
-    static const std::map<std::string, std::pair<Kind, std::size_t>> kinds{
+    static const std::map<std::string, std::pair<Kind, std::size_t>> kKinds{
         {"load", {Kind::Load, 3}},     {"paper-out", {Kind::PaperOut, 2}},
         {"unplug", {Kind::Unplug, 2}}, {"plug", {Kind::Plug, 2}},
         {"silent", {Kind::Silent, 2}}, {"answer", {Kind::Answer, 2}}};
@@ -35,8 +35,8 @@ ParsedControl parse_control_line(const std::string &line, unsigned printers)
         parsed.error = "empty command";
         return parsed;
     }
-    const auto kind = kinds.find(words[0]);
-    if (kind == kinds.end()) {
+    const auto kind = kKinds.find(words[0]);
+    if (kind == kKinds.end()) {
         parsed.error = "unknown command '" + words[0] + "'";
         return parsed;
     }

@@ -177,9 +177,9 @@ public:
     // Options that belong to the whole run rather than to one printer.
     static bool is_printer_knob(const std::string &name)
     {
-        static const char *const run_wide[] = {"log",  "printers", "printer", "tty-name",
+        static const char *const kRunWide[] = {"log",  "printers", "printer", "tty-name",
                                                "help", "h",        "control"};
-        for (const char *option : run_wide) {
+        for (const char *option : kRunWide) {
             if (name == option) return false;
         }
         return !name.empty() && name[0] != '-';

@@ -94,8 +94,9 @@ std::optional<std::int64_t> PrintBuffer::wait_for(std::size_t size, std::int64_t
     if (queue_.empty() || stopped_ || rate_ == 0) return std::nullopt;
     const std::uint64_t needed = size * kMicro;
     std::uint64_t credit = credit_;
-    if (now_us > accounted_us_)
+    if (now_us > accounted_us_) {
         credit += static_cast<std::uint64_t>(now_us - accounted_us_) * rate_;
+    }
     if (credit >= needed) return 0;
     return static_cast<std::int64_t>((needed - credit + rate_ - 1) / rate_);
 }

@@ -14,7 +14,7 @@
 
 namespace orvy::sim {
 
-class PtyPort : public RoomWaiter {
+class PtyPort final : public RoomWaiter {
 public:
     // `serial`: report the client's line settings ("tty"); otherwise the port
     // behaves like usblp (raw, VMIN 1, VTIME 0).

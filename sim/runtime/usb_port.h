@@ -17,7 +17,7 @@
 
 namespace orvy::sim {
 
-class UsbPort : public RoomWaiter {
+class UsbPort final : public RoomWaiter {
 public:
     UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place);
     ~UsbPort();
