@@ -11,12 +11,13 @@
 #include <string>
 
 #include "gobject_ref.h"
+#include "print_engine.h"
 #include "printer_link.h"
 #include "testbed.h"
 
 namespace orvy::sim {
 
-class UsbPort {
+class UsbPort final : public RoomWaiter {
 public:
     UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place);
     ~UsbPort();
@@ -33,6 +34,9 @@ public:
     // Main thread, without the mutex: the device leaves the bus.
     void unplug();
 
+    // With the shared mutex held: OUT transfers that wait take what fits.
+    void room_freed() override;
+
     const UsbPlace &place() const { return place_; }
 
 private:
@@ -48,6 +52,7 @@ private:
         int actual = 0;
         Bytes payload;  // bytes for the client's buffer
         std::size_t payload_offset = 0;
+        bool held = false;  // OUT that the printer never takes (--paper-out, --out-partial)
     };
 
     static void on_client_connected(UMockdevIoctlBase *handler, UMockdevIoctlClient *client,
@@ -66,6 +71,8 @@ private:
 
     void control_transfer(Urb &urb);
     void bulk_out(Urb &urb);
+    void take_out_data(Urb &urb);
+    bool out_waiting_before(const Urb &urb) const;
     void deliver(const Bytes &answer);
     void fill_in_urbs();
     void drop_dead_clients();
@@ -88,6 +95,7 @@ private:
     GRef<UMockdevIoctlClient> claimed_by_;
     unsigned claim_refusals_left_ = 0;
     bool first_out_done_ = false;
+    bool taking_ = false;
 };
 
 }  // namespace orvy::sim
