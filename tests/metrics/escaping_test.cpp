@@ -6,19 +6,29 @@
 #include <vector>
 
 #include "exposition.h"
-#include "json_report.h"
+#include "record_json.h"
 #include "record_layouts.h"
 
 namespace {
 
 using orvy::inquiry::json_field_value;
-using orvy::inquiry::json_string;
+using orvy::json::bytes_string;
+using orvy::json::text_string;
 using orvy::metrics::label_value;
 
 TEST(Escaping, JsonStringsEscapeQuotesBackslashesAndEveryUnprintableByte)
 {
-    EXPECT_EQ(json_string("K80 \"A\\B\""), R"("K80 \"A\\B\"")");
-    EXPECT_EQ(json_string(std::string("a\nb\x7F\xE9\x01", 6)), R"("a\u000Ab\u007F\u00E9\u0001")");
+    EXPECT_EQ(bytes_string("K80 \"A\\B\""), R"("K80 \"A\\B\"")");
+    EXPECT_EQ(bytes_string(std::string("a\nb\x7F\xE9\x01", 6)), R"("a\u000Ab\u007F\u00E9\u0001")");
+}
+
+TEST(Escaping, TextStringsKeepValidUtf8AndEscapeTheRest)
+{
+    // "é" and "€" pass; a lone continuation byte, a cut sequence and an
+    // overlong form do not, nor do control characters.
+    EXPECT_EQ(text_string("K\xC3\xA9 \xE2\x82\xAC"), "\"K\xC3\xA9 \xE2\x82\xAC\"");
+    EXPECT_EQ(text_string("\x80\t\xE2\x82\xC0\x80\"\\"),
+              R"("\u0080\u0009\u00E2\u0082\u00C0\u0080\"\\")");
 }
 
 TEST(Escaping, TextSlotsStopAtTheirZeroOrTheirEnd)
