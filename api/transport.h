@@ -52,6 +52,11 @@ inline void release_other_transports(const Transport *keep)
     }
 }
 
+// What a printer that is gone (unplugged) does to a waiting loop: the
+// functions of orvy_api_printer_open keep polling until their time-out, the
+// connections of orvy_api_conn_open end the call at once.
+enum class OnGone { keep_polling, stop };
+
 // Clear reads and drops pending input in pieces of this size, pausing this
 // long after a pass that found nothing.
 inline constexpr int kClearChunkBytes = 256;

@@ -1,7 +1,7 @@
 #include "json_report.h"
 
+#include "Orvy_Api.h"
 #include "field_values.h"
-#include "printer_connection.h"
 #include "record_layouts.h"
 
 namespace orvy::inquiry {
@@ -32,7 +32,7 @@ void JsonReport::open_failed(long error)
     open_ = json::Object()
                 .add("ok", json::boolean(false))
                 .add("error", json::number(error))
-                .add("reason", json::bytes_string(open_error_text(error)))
+                .add("reason", json::bytes_string(orvy_api_strerror(static_cast<int>(error))))
                 .text();
 }
 

@@ -36,19 +36,4 @@ void send_synchronisation(std::intptr_t printer)
     usleep(sync_pause_us);
 }
 
-const char *open_error_text(long code)
-{
-    switch (code) {
-    case -1: return "port cannot be opened (busy, missing or no access)";
-    case -2: return "no printer of the family at this port";
-    case -3: return "kernel driver cannot be detached";
-    case -4: return "interface claimed by another program";
-    case -5: return "configuration descriptor cannot be read";
-    case -6: return "interface has no alternate setting";
-    case -7: return "interface has fewer than two endpoints";
-    case -8: return "out of memory";
-    default: return "unknown open error";
-    }
-}
-
 }  // namespace orvy::inquiry

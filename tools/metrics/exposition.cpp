@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Orvy_Api.h"
 #include "printer_connection.h"
 #include "record_layouts.h"
 #include "report.h"
@@ -146,7 +147,7 @@ std::string open_comment(const PrinterRound &round)
 {
     if (round.open_error == 0) return "";
     return "# open failed: error " + std::to_string(round.open_error) + ", " +
-           inquiry::open_error_text(round.open_error) + "\n";
+           orvy_api_strerror(static_cast<int>(round.open_error)) + "\n";
 }
 
 }  // namespace
