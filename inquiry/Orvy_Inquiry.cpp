@@ -11,6 +11,7 @@
 #include "answer_header.h"
 #include "field_values.h"
 #include "inquiry_table.h"
+#include "record_exchange.h"
 #include "record_json.h"
 #include "record_layouts.h"
 
@@ -242,6 +243,26 @@ int orvy_inquiry_check_header(const orvy_inquiry_record *record, const unsigned 
     case orvy::inquiry::HeaderCheck::ok: return ORVY_INQUIRY_OK;
     case orvy::inquiry::HeaderCheck::size_mismatch: return ORVY_INQUIRY_ERROR_SIZE_MISMATCH;
     case orvy::inquiry::HeaderCheck::type_mismatch: return ORVY_INQUIRY_ERROR_TYPE_MISMATCH;
+    }
+    return ORVY_INQUIRY_ERROR_ARGUMENT;
+}
+
+int orvy_inquiry_exchange(orvy_api_conn *conn, const orvy_inquiry_record *record, void *data,
+                          size_t size)
+{
+    using orvy::inquiry::ExchangeResult;
+    if (conn == nullptr || record == nullptr || data == nullptr || size < record->entry->size) {
+        return ORVY_INQUIRY_ERROR_ARGUMENT;
+    }
+    const std::span area(static_cast<unsigned char *>(data), size);
+    switch (orvy::inquiry::exchange_record(conn, *record->entry, area)) {
+    case ExchangeResult::ok: return ORVY_INQUIRY_OK;
+    case ExchangeResult::send_failed: return ORVY_INQUIRY_ERROR_SEND;
+    case ExchangeResult::no_header: return ORVY_INQUIRY_ERROR_HEADER;
+    case ExchangeResult::size_mismatch: return ORVY_INQUIRY_ERROR_SIZE_MISMATCH;
+    case ExchangeResult::type_mismatch: return ORVY_INQUIRY_ERROR_TYPE_MISMATCH;
+    case ExchangeResult::data_incomplete: return ORVY_INQUIRY_ERROR_DATA;
+    case ExchangeResult::printer_gone: return ORVY_INQUIRY_ERROR_GONE;
     }
     return ORVY_INQUIRY_ERROR_ARGUMENT;
 }

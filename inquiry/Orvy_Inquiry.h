@@ -122,6 +122,19 @@ ORVY_INQUIRY_EXPORT char *orvy_inquiry_fields_json(const orvy_inquiry_record *re
                                                    const void *data, size_t size);
 
 /* ---- The exchange -------------------------------------------------------- */
+/* One inquiry of `record` on `conn` (orvy_api_conn_open): pauses 100 ms,
+ * clears pending input, pauses 100 ms, sends the 3-byte inquiry, reads and
+ * checks the 4-byte answer header and reads the record into `data`, which
+ * holds `size` bytes, at least the record's size; each transfer with a
+ * 1000 ms time-out. One attempt, at least 200 ms. ORVY_INQUIRY_OK, or the
+ * result of the step that failed: ORVY_INQUIRY_ERROR_GONE at once when the
+ * printer is no longer there (close the connection then). Calls on one
+ * connection run one after the other; on different connections, side by
+ * side. */
+ORVY_INQUIRY_EXPORT int orvy_inquiry_exchange(orvy_api_conn *conn,
+                                              const orvy_inquiry_record *record, void *data,
+                                              size_t size);
+
 /* Checks the 4-byte answer header: ORVY_INQUIRY_OK, or the size or type
  * mismatch (a wrong type is a type mismatch; a wrong marker or size with
  * the right type a size mismatch). */

@@ -112,8 +112,8 @@ def test_a_closed_printer_is_like_a_closed_file() -> None:
                  lambda: printer.inquire("status")):
         with pytest.raises(ValueError):
             call()
-    with pytest.raises(orvy.ArgumentError):
-        orvy.Printer(LP).read(1, timeout=-1)
+    with orvy.Printer(LP) as printer, pytest.raises(orvy.ArgumentError):
+        printer.read(1, timeout=-1)
 
 
 def test_python_m_orvy_prints_each_printer_in_one_line() -> None:
