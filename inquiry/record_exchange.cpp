@@ -1,5 +1,6 @@
 #include "record_exchange.h"
 
+#include <array>
 #include <chrono>
 #include <thread>
 
@@ -13,9 +14,20 @@ constexpr unsigned long kTransferTimeoutMs = 1000;
 // thrown away rather than taken for this one.
 constexpr auto kSettle = std::chrono::milliseconds(100);
 
+constexpr unsigned long kSyncTimeoutMs = 500;
+constexpr auto kSyncPause = std::chrono::milliseconds(500);
+
 bool gone(long result) { return result == ORVY_API_E_GONE; }
 
 }  // namespace
+
+bool synchronise(orvy_api_conn *conn)
+{
+    const std::array<unsigned char, 10> sync{};
+    if (gone(orvy_api_conn_write(conn, sync.data(), sync.size(), kSyncTimeoutMs))) return false;
+    std::this_thread::sleep_for(kSyncPause);
+    return true;
+}
 
 ExchangeResult exchange_record(orvy_api_conn *conn, const InquiryEntry &entry,
                                std::span<unsigned char> record)

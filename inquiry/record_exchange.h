@@ -25,6 +25,11 @@ enum class ExchangeResult {
 ExchangeResult exchange_record(orvy_api_conn *conn, const InquiryEntry &entry,
                                std::span<unsigned char> record);
 
+// Ten zero bytes, then half a second for the printer to settle, so that a
+// command left half-sent by an earlier program cannot swallow an inquiry.
+// False when the printer is gone.
+bool synchronise(orvy_api_conn *conn);
+
 // The inquiry tool's failure text for a result, none for ok.
 const char *exchange_failure_text(ExchangeResult result);
 
