@@ -115,6 +115,9 @@ check_layout() {
   for file in OrvyConfig.cmake OrvyConfigVersion.cmake OrvyTargets.cmake; do
     [ -f "$libdir/cmake/Orvy/$file" ] || fail "CMake package file $file missing"
   done
+  for module in __init__.py __main__.py printer.py py.typed; do
+    [ -f "$prefix/lib/python3/dist-packages/orvy/$module" ] || fail "Python package file orvy/$module missing"
+  done
   for pc in orvy-api orvy-tb orvy-inquiry; do
     version=$(PKG_CONFIG_LIBDIR=$libdir/pkgconfig pkg-config --modversion $pc) ||
       { fail "pkg-config cannot read $pc"; continue; }
@@ -312,6 +315,9 @@ unpack() {
   expect_in liborvy-dev "$lib/libOrvyApi.so" "$lib/libOrvyTb.so" /usr/include/Orvy_Api.h \
     "$lib/pkgconfig/orvy-api.pc" "$lib/cmake/Orvy/OrvyConfig.cmake" /usr/share/man/man3/Orvy_Api.3.gz
   expect_in orvy-tools "$ORVY_UDEV_RULES_DIR/60-orvy-printer.rules"
+  expect_in python3-orvy /usr/lib/python3/dist-packages/orvy/__init__.py \
+    /usr/lib/python3/dist-packages/orvy/py.typed
+  [ "$(dpkg-deb -f "$(package python3-orvy)" Architecture)" = all ] || fail "python3-orvy is not Architecture: all"
   for program in $ORVY_PROGRAMS; do
     case $program in
       Orvy_Simulator) expect_in orvy-simulator /usr/bin/$program /usr/share/man/man1/$program.1.gz ;;
