@@ -68,6 +68,8 @@ class Printer:
         self._port = os.fspath(port)
         self._lock = threading.Lock()
         self._conn: c_void_p | None = None
+        if "\0" in self._port:
+            raise ArgumentError(f"a port name holds no zero byte: {self._port!r}")
         api = libraries().api
         conn = c_void_p()
         code = api.orvy_api_conn_open(os.fsencode(self._port), ctypes.byref(conn))
