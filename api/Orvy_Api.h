@@ -8,7 +8,8 @@
  *   /dev/usb/lp<N>            USB printer-class device file (device-file transport)
  *   /dev/ttyS<N>              serial port; set to 115200 8N1, RTS/CTS (device-file transport)
  *   /dev/bus/usb/<bus>/<addr> USB bulk endpoints through libusb (USB bulk transport)
- *   A name of none of these forms reuses the transport of an earlier open.
+ *   A name of none of these forms reuses the transport of an earlier open of
+ *   orvy_api_printer_open (orvy_api_conn_open refuses it with -2).
  *
  * Two interfaces
  *   The functions orvy_api_printer_* drive one printer per process from one

@@ -59,9 +59,16 @@ bool take_port_for_this_process(int fd)
     return true;
 }
 
-// The errors with which a device that was unplugged answers: usblp ENODEV,
-// a hung-up terminal EIO.
-bool is_gone_error(int error) { return error == ENODEV || error == EIO; }
+// How a device that was unplugged answers a transfer: usblp with ENODEV, a
+// hung-up terminal with EIO to a write and with end of file to a read (a
+// port in our settings says "would block" when it merely has nothing).
+bool is_gone(int fd, ssize_t count)
+{
+    if (count < 0) return errno == ENODEV || errno == EIO;
+    if (count > 0) return false;
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLHUP) != 0;
+}
 
 // Moves up to `size` bytes with one call; > 0 bytes moved, anything else
 // (would block, end of file, an error) means nothing moved.
@@ -87,7 +94,7 @@ FileMoved transfer_within(int fd, unsigned char *data, std::size_t size, unsigne
         if (count > 0) {
             moved.count += static_cast<std::size_t>(count);
             woken = false;
-        } else if (count < 0 && on_gone == OnGone::stop && is_gone_error(errno)) {
+        } else if (on_gone == OnGone::stop && is_gone(fd, count)) {
             moved.gone = true;
             break;
         } else if (woken) {
@@ -187,7 +194,7 @@ bool discard_input(int fd, OnGone on_gone)
         if (count > 0) {
             quiet.restart();
             woken = false;
-        } else if (count < 0 && on_gone == OnGone::stop && is_gone_error(errno)) {
+        } else if (on_gone == OnGone::stop && is_gone(fd, count)) {
             return true;
         } else if (woken) {
             pause_ms(kClearPauseMs);

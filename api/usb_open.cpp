@@ -58,11 +58,12 @@ bool is_family_printer(libusb_device *device)
            descriptor.idProduct <= 3;
 }
 
-void select_configuration(libusb_device_handle *handle)
+// `diagnostics`: the process-wide open prints its lines; a connection prints nothing.
+void select_configuration(libusb_device_handle *handle, bool diagnostics)
 {
     int configuration = -1;
     libusb_get_configuration(handle, &configuration);
-    debug_printf(" Configuration = %d\n", configuration);
+    if (diagnostics) debug_printf(" Configuration = %d\n", configuration);
     if (configuration != kWantedConfiguration) {
         libusb_set_configuration(handle, kWantedConfiguration);
     }
@@ -142,12 +143,12 @@ int choose_setting(const libusb_config_descriptor &config, UsbEndpoints &chosen)
 }
 
 // Another program may hold the interface for a moment: retry within the limit.
-bool claim_within_limit(libusb_device_handle *handle, int number)
+bool claim_within_limit(libusb_device_handle *handle, int number, bool diagnostics)
 {
     Deadline deadline(kClaimLimitMs);
     while (libusb_claim_interface(handle, number) != 0) {
         const int detached = libusb_detach_kernel_driver(handle, number);
-        debug_printf(" DETACH error = %d \n", detached);
+        if (diagnostics) debug_printf(" DETACH error = %d \n", detached);
         pause_ms(kClaimPauseMs);
         if (deadline.expired()) return false;
     }
@@ -192,11 +193,11 @@ int open_printer(const char *port, UsbPrinter &printer, Opener opener)
     printer.device.reset(raw_handle);
     libusb_device_handle *handle = printer.device.get();
 
-    select_configuration(handle);
+    select_configuration(handle, process_wide);
 
     libusb_config_descriptor *raw_config = nullptr;
     if (usb_seams::read_active_config(device, &raw_config) != 0) {
-        debug_puts(" Active config Error  ");
+        if (process_wide) debug_puts(" Active config Error  ");
         return kNoActiveConfig;
     }
     const ConfigDescriptor config(raw_config);
@@ -209,7 +210,7 @@ int open_printer(const char *port, UsbPrinter &printer, Opener opener)
         libusb_detach_kernel_driver(handle, number) != 0) {
         return kDriverStuck;
     }
-    if (!claim_within_limit(handle, number)) return kInterfaceBusy;
+    if (!claim_within_limit(handle, number, process_wide)) return kInterfaceBusy;
     printer.claimed = ClaimedInterface(handle, number);
 
     const libusb_interface &first = config->interface[0];

@@ -17,7 +17,8 @@
 //                            ring=<set|none> top=.. bottom=.."
 // Connections of orvy_api_conn_open (the verbs print the same result lines,
 // with the code's orvy_api_strerror text after a failed open):
-//   conn-open:PORT          "open = <code> [<errno name>]"; the new connection is the current one
+//   conn-open:PORT          "open = <code> (<ms> ms)", after a failure "# <text>[, errno <name>]";
+//                           the new connection is the current one
 //   conn-write:HEX[:TIMEOUT], conn-read:N[:TIMEOUT], conn-clear, conn-close
 //   conn:@N                 use the N-th connection opened (1 = first)
 // TIMEOUT defaults to 1000 ms.
@@ -67,15 +68,16 @@ bool connection_step(const std::string &step, const std::vector<std::string> &pa
     if (verb == "conn-open" && parts.size() >= 2) {
         orvy_api_conn *opened = nullptr;
         errno = 0;
+        Stopwatch watch;
         const int code = orvy_api_conn_open(step.substr(10).c_str(), &opened);
         const int error = errno;
+        std::printf("open = %d (%ld ms)\n", code, watch.elapsed_ms());
         if (code == 0) {
             conn = opened;
             connections.push_back(opened);
-            std::printf("open = 0\n");
         } else {
-            std::printf("open = %d [%s]\n", code, code == -1 ? strerrorname_np(error) : "");
-            std::printf("# %s\n", orvy_api_strerror(code));
+            std::printf("# %s%s%s\n", orvy_api_strerror(code), code == -1 ? ", errno " : "",
+                        code == -1 ? strerrorname_np(error) : "");
         }
     } else if (verb == "conn-write" && parts.size() >= 2) {
         const auto bytes = bytes_of_hex(parts[1]);
