@@ -217,7 +217,7 @@ void close_device_file(int descriptor)
     if (::isatty(fd.get())) (void)::ioctl(fd.get(), TIOCNXCL);
 }
 
-const Transport device_file_transport = {
+const Transport kDeviceFileTransport = {
     .open = file_open,
     .owns = is_current,
     .release = file_release,

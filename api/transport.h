@@ -29,8 +29,8 @@ struct Transport {
     void (*close)(intptr_t printer);
 };
 
-extern const Transport device_file_transport;  // communication == 1
-extern const Transport usb_bulk_transport;     // communication == 2
+extern const Transport kDeviceFileTransport;  // communication == 1
+extern const Transport kUsbBulkTransport;     // communication == 2
 
 enum Mode : int { kModeNone = 0, kModeDeviceFile = 1, kModeUsbBulk = 2 };
 
@@ -38,8 +38,8 @@ enum Mode : int { kModeNone = 0, kModeDeviceFile = 1, kModeUsbBulk = 2 };
 inline const Transport *transport_for_mode(int mode)
 {
     switch (mode) {
-    case kModeDeviceFile: return &device_file_transport;
-    case kModeUsbBulk: return &usb_bulk_transport;
+    case kModeDeviceFile: return &kDeviceFileTransport;
+    case kModeUsbBulk: return &kUsbBulkTransport;
     default: return nullptr;
     }
 }
@@ -47,7 +47,7 @@ inline const Transport *transport_for_mode(int mode)
 // Ends the connections of every transport but `keep` (nullptr: of all).
 inline void release_other_transports(const Transport *keep)
 {
-    for (const Transport *transport : {&device_file_transport, &usb_bulk_transport}) {
+    for (const Transport *transport : {&kDeviceFileTransport, &kUsbBulkTransport}) {
         if (transport != keep) transport->release();
     }
 }

@@ -55,7 +55,7 @@ void usb_close(intptr_t printer)
 
 }  // namespace
 
-const Transport usb_bulk_transport = {
+const Transport kUsbBulkTransport = {
     .open = usb_bulk_open,
     .owns = usb_owns,
     .release = usb_connection_release,

@@ -114,12 +114,12 @@ private:
         // speed up to 512; allow odd sizes too, they are what tests look for.
         valued_["--in-packet-size"] = number(o_.usb.in_packet_size, 1, 1024);
         valued_["--kernel-driver"] = [this](const std::string &v) {
-            static const std::map<std::string, KernelDriver> modes{{"none", KernelDriver::None},
-                                                                   {"detachable",
-                                                                    KernelDriver::Detachable},
-                                                                   {"stuck", KernelDriver::Stuck}};
-            auto mode = modes.find(v);
-            if (mode == modes.end()) return false;
+            static const std::map<std::string, KernelDriver> kModes{{"none", KernelDriver::None},
+                                                                    {"detachable",
+                                                                     KernelDriver::Detachable},
+                                                                    {"stuck", KernelDriver::Stuck}};
+            auto mode = kModes.find(v);
+            if (mode == kModes.end()) return false;
             o_.kernel_driver = mode->second;
             return true;
         };

@@ -64,7 +64,9 @@ exposition() {
       fail "$options: open error not ${case##*:}"
   done
   [ "$(stat -c %a "$work/m.prom")" = 644 ] || fail "output not readable by the collector"
-  [ "$(ls -A "$work" | grep -c 'm\.prom')" -eq 1 ] || fail "temporary file left: $(ls -A "$work")"
+  for left in "$work"/*m.prom* "$work"/.*m.prom*; do
+    [ ! -e "$left" ] || [ "$left" = "$work/m.prom" ] || fail "temporary file left: $left"
+  done
 
   # The file stays as it was when it cannot be replaced.
   chmod 0555 "$work"
@@ -156,8 +158,8 @@ json() {
     fail "document and verbose report differ"
 
   # Failures: the same exit status, reasons in the document, stdout still pure JSON.
-  "$SIM" --answer-type 9 -- "$TOOL" -j -v /dev/usb/lp0 '[41]' >"$work/doc" 2>"$work/err"
-  [ $? -eq 0 ] || fail "failed inquiries: exit not 0"
+  "$SIM" --answer-type 9 -- "$TOOL" -j -v /dev/usb/lp0 '[41]' >"$work/doc" 2>"$work/err" ||
+    fail "failed inquiries: exit not 0"
   python3 - "$work/doc" <<'PY' || fail "failed inquiries not in the document"
 import json, sys
 doc = json.load(open(sys.argv[1]))

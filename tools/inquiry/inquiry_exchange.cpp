@@ -12,10 +12,10 @@
 namespace orvy::inquiry {
 namespace {
 
-constexpr unsigned long transfer_timeout_ms = 1000;
+constexpr unsigned long kTransferTimeoutMs = 1000;
 // Quiet time around the clear, so that a late answer to an earlier inquiry is
 // thrown away rather than taken for this one.
-constexpr useconds_t settle_us = 100 * 1000;
+constexpr useconds_t kSettleUs = 100 * 1000;
 
 }  // namespace
 
@@ -28,23 +28,23 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
 const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
                             unsigned char *data, std::uint16_t size, std::FILE *diagnostics)
 {
-    usleep(settle_us);
+    usleep(kSettleUs);
     orvy_api_printer_clear(printer);
-    usleep(settle_us);
+    usleep(kSettleUs);
 
     auto command = inquiry_command(mask);
-    if (orvy_api_printer_write(printer, command.data(), command.size(), transfer_timeout_ms) !=
+    if (orvy_api_printer_write(printer, command.data(), command.size(), kTransferTimeoutMs) !=
         static_cast<int>(command.size())) {
-        return failure::send;
+        return failure::kSend;
     }
 
     AnswerHeader header{};
     const int got =
-        orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
+        orvy_api_printer_read(printer, header.data(), header.size(), kTransferTimeoutMs);
     if (got != static_cast<int>(header.size())) {
         say(diagnostics, "--- ERROR: not correct data size ! ...  %d != %d, \n", got,
             static_cast<int>(header.size()));
-        return failure::header;
+        return failure::kHeader;
     }
 
     const int got_type = header[2];
@@ -53,12 +53,12 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     if (check != HeaderCheck::ok) {
         say(diagnostics, "--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type, type,
             got_size, static_cast<int>(size));
-        return check == HeaderCheck::size_mismatch ? failure::size_mismatch
-                                                   : failure::type_mismatch;
+        return check == HeaderCheck::size_mismatch ? failure::kSizeMismatch
+                                                   : failure::kTypeMismatch;
     }
 
-    if (orvy_api_printer_read(printer, data, size, transfer_timeout_ms) != size) {
-        return failure::data;
+    if (orvy_api_printer_read(printer, data, size, kTransferTimeoutMs) != size) {
+        return failure::kData;
     }
     return nullptr;
 }

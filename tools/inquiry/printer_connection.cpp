@@ -10,8 +10,8 @@
 namespace orvy::inquiry {
 namespace {
 
-constexpr unsigned long sync_timeout_ms = 500;
-constexpr useconds_t sync_pause_us = 500 * 1000;
+constexpr unsigned long kSyncTimeoutMs = 500;
+constexpr useconds_t kSyncPauseUs = 500 * 1000;
 
 }  // namespace
 
@@ -32,8 +32,8 @@ void PrinterConnection::close()
 void send_synchronisation(std::intptr_t printer)
 {
     std::array<unsigned char, 10> sync{};
-    orvy_api_printer_write(printer, sync.data(), static_cast<int>(sync.size()), sync_timeout_ms);
-    usleep(sync_pause_us);
+    orvy_api_printer_write(printer, sync.data(), static_cast<int>(sync.size()), kSyncTimeoutMs);
+    usleep(kSyncPauseUs);
 }
 
 }  // namespace orvy::inquiry
