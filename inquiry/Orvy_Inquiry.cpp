@@ -31,7 +31,7 @@ constexpr std::array<const char *, 6> kShortNames{"status", "information", "sens
 
 const std::array<orvy_inquiry_record, 6> &records()
 {
-    static const std::array<orvy_inquiry_record, 6> table = [] {
+    static const std::array<orvy_inquiry_record, 6> kRecords = [] {
         std::array<orvy_inquiry_record, 6> made{};
         const auto entries = orvy::inquiry::inquiry_table();
         for (std::size_t i = 0; i < made.size() && i < entries.size(); ++i) {
@@ -40,7 +40,7 @@ const std::array<orvy_inquiry_record, 6> &records()
         }
         return made;
     }();
-    return table;
+    return kRecords;
 }
 
 const FieldLayout *field_at(const orvy_inquiry_record *record, std::size_t field)

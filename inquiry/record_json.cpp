@@ -22,12 +22,14 @@ std::string json_field_value(const FieldLayout &field, std::span<const unsigned 
     case FieldForm::text: return as_text(bytes);
     case FieldForm::hex: return as_hex(bytes);
     case FieldForm::grouped_hex:
-        for (std::size_t i = 0; i < field.groups; ++i)
+        for (std::size_t i = 0; i < field.groups; ++i) {
             groups.add(as_hex(field_group(field, bytes, i)));
+        }
         return groups.text();
     case FieldForm::six_texts:
-        for (std::size_t i = 0; i < field.groups; ++i)
+        for (std::size_t i = 0; i < field.groups; ++i) {
             groups.add(as_text(field_group(field, bytes, i)));
+        }
         return groups.text();
     }
     return std::string(json::kNull);
