@@ -50,12 +50,21 @@ def watch(info: orvy.PrinterInfo, interval: float, rounds: int | None) -> None:
         say(serial, "no port to open")
         return
     last: dict[str, orvy.FieldValue] = {}
+    problem = ""  # told once, until it changes
+
+    def trouble(text: str) -> None:
+        nonlocal problem
+        if text != problem:
+            say(serial, text)
+            problem = text
+
     done = 0
     while rounds is None or done < rounds:
         try:
             with orvy.Printer(port) as printer:
                 while rounds is None or done < rounds:
                     sensors = printer.inquire("sensor")
+                    problem = ""
                     for field, label in PAPER_SENSORS.items():
                         if sensors[field] != last.get(field):
                             say(serial, f"{label}: {sensors[field]}")
@@ -63,13 +72,13 @@ def watch(info: orvy.PrinterInfo, interval: float, rounds: int | None) -> None:
                     done += 1
                     time.sleep(interval)
         except orvy.PrinterGone:
-            say(serial, "unplugged; waiting for it to come back")
+            trouble("unplugged; waiting for it to come back")
             time.sleep(1)
         except orvy.OpenError as error:
-            say(serial, f"cannot open it: {error}")
+            trouble(f"cannot open it: {error}")
             time.sleep(max(interval, 1))
         except orvy.PrinterError as error:
-            say(serial, f"no answer: {error}")
+            trouble(f"no answer: {error}")
             done += 1
             time.sleep(interval)
 
