@@ -61,6 +61,8 @@ int orvy_api_conn_open(const char *port, orvy_api_conn **conn)
         return ORVY_API_OK;
     } catch (const std::bad_alloc &) {
         return orvy::api::kNoRingStorage;
+    } catch (...) {
+        return orvy::api::kCannotOpen;
     }
 }
 

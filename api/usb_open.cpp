@@ -157,9 +157,30 @@ bool claim_within_limit(libusb_device_handle *handle, int number, bool diagnosti
 
 enum class Opener { process_wide, connection };
 
+// Takes the interface from the kernel's driver and claims it; a connection
+// then selects its alternate setting when the interface has more than one.
+int take_interface(libusb_device_handle *handle, const libusb_config_descriptor &config,
+                   UsbPrinter &printer, Opener opener)
+{
+    const bool process_wide = opener == Opener::process_wide;
+    const int number = process_wide ? ORVY_API_INTERFACE : printer.endpoints.interface_number;
+    if (libusb_kernel_driver_active(handle, number) == 1 &&
+        libusb_detach_kernel_driver(handle, number) != 0) {
+        return kDriverStuck;
+    }
+    if (!claim_within_limit(handle, number, process_wide)) return kInterfaceBusy;
+    printer.claimed = ClaimedInterface(handle, number);
+
+    if (!process_wide && config.interface[0].num_altsetting > 1 &&
+        libusb_set_interface_alt_setting(handle, number, printer.endpoints.alt_setting) != 0) {
+        return kNoAlternateSetting;
+    }
+    return 0;
+}
+
 // The steps that both opens share, in their order: find the printer, check
-// its identity, open it, set its configuration, learn its endpoints, take the
-// interface from the kernel's driver and claim it.
+// its identity, open it, set its configuration, learn its endpoints, take
+// its interface.
 int open_printer(const char *port, UsbPrinter &printer, Opener opener)
 {
     const bool process_wide = opener == Opener::process_wide;
@@ -191,9 +212,7 @@ int open_printer(const char *port, UsbPrinter &printer, Opener opener)
     libusb_device_handle *raw_handle = nullptr;
     if (usb_seams::open_device(device, &raw_handle) != 0) return kCannotOpen;
     printer.device.reset(raw_handle);
-    libusb_device_handle *handle = printer.device.get();
-
-    select_configuration(handle, process_wide);
+    select_configuration(printer.device.get(), process_wide);
 
     libusb_config_descriptor *raw_config = nullptr;
     if (usb_seams::read_active_config(device, &raw_config) != 0) {
@@ -204,21 +223,7 @@ int open_printer(const char *port, UsbPrinter &printer, Opener opener)
     const int walked =
         process_wide ? learn_endpoints(*config) : choose_setting(*config, printer.endpoints);
     if (walked != 0) return walked;
-
-    const int number = process_wide ? ORVY_API_INTERFACE : printer.endpoints.interface_number;
-    if (libusb_kernel_driver_active(handle, number) == 1 &&
-        libusb_detach_kernel_driver(handle, number) != 0) {
-        return kDriverStuck;
-    }
-    if (!claim_within_limit(handle, number, process_wide)) return kInterfaceBusy;
-    printer.claimed = ClaimedInterface(handle, number);
-
-    const libusb_interface &first = config->interface[0];
-    if (!process_wide && first.num_altsetting > 1 &&
-        libusb_set_interface_alt_setting(handle, number, printer.endpoints.alt_setting) != 0) {
-        return kNoAlternateSetting;
-    }
-    return 0;
+    return take_interface(printer.device.get(), *config, printer, opener);
 }
 
 intptr_t open_process_wide(const char *port)

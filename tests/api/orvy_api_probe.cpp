@@ -195,5 +195,7 @@ int main(int argc, char **argv)
         }
         std::fflush(stdout);
     }
+    // Connections are the program's to give back, as a careful application does.
+    for (orvy_api_conn *left : connections) orvy_api_conn_close(left);
     return 0;
 }

@@ -6,12 +6,13 @@
 //                               for on A; thread B makes a status inquiry on
 //                               B meanwhile: "b_done_first=1 b_ok=1"
 //   serialised PORT             thread A waits 1000 ms on the connection;
-//                               thread B writes on the same connection 100 ms
-//                               later: "b_after_a=1 b_sent=3"
+//                               thread B writes on the same connection 200 ms
+//                               later and waits for A: "b_waited=1 b_sent=3"
 //   shared PORT READERS         the six inquiries sent at once, their answers
 //                               read by READERS threads in 7-byte pieces from
 //                               the one connection: "bytes=410 same_bytes=1"
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -78,23 +79,28 @@ int independent(const char *port_a, const char *port_b)
 int serialised(const char *port)
 {
     orvy_api_conn *conn = open_or_die(port);
-    Clock::time_point a_done;
-    Clock::time_point b_done;
     long b_sent = 0;
+    std::chrono::milliseconds b_call{0};
+    std::atomic<bool> a_reading{false};
     std::thread waiting([&] {
         unsigned char nothing[4];
+        a_reading = true;
         (void)orvy_api_conn_read(conn, nothing, sizeof nothing, 1000);
-        a_done = Clock::now();
     });
     std::thread writing([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Well inside A's read, even on a loaded machine.
+        while (!a_reading) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const unsigned char request[] = {0x1D, 0x61, 0x01};
+        const auto start = Clock::now();
         b_sent = orvy_api_conn_write(conn, request, sizeof request, 1000);
-        b_done = Clock::now();
+        b_call = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     });
     waiting.join();
     writing.join();
-    std::printf("b_after_a=%d b_sent=%ld\n", b_done >= a_done ? 1 : 0, b_sent);
+    // B's write waits for the rest of A's read (about 800 ms); alone it
+    // takes a millisecond or two.
+    std::printf("b_waited=%d b_sent=%ld\n", b_call.count() >= 400 ? 1 : 0, b_sent);
     orvy_api_conn_close(conn);
     return 0;
 }
