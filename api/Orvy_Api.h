@@ -28,9 +28,11 @@
  *   connection open. Nothing is locked: call the library from one thread.
  *
  * Exclusive ports
- *   A device file is opened for this process alone: another process (or any
- *   other opener of the node) that tries to open it meanwhile gets -1 with
- *   errno EBUSY at once, and nothing is written to the port by it.
+ *   A device file is opened for this process alone: another process that
+ *   opens it through this library (or takes the same flock(2) lock, as other
+ *   serial tools do) meanwhile gets -1 with errno EBUSY at once, and nothing
+ *   is written to the port by it. The lock ends with its process, also one
+ *   that dies without closing, so a crash never leaves the port locked.
  *
  * Ownership
  *   Buffers and the port name stay the caller's; the library keeps no pointer
@@ -96,8 +98,10 @@ ORVY_API_EXPORT char *orvy_api_get_library_info(void);
 /* Opens the printer at port (not altered, not kept). Returns a handle (>= 0)
  * or an error code:
  *   -1 libusb cannot be initialised or list devices, the device or the
- *      device file cannot be opened, or the device file is in use by
- *      another process (errno EBUSY)
+ *      device file cannot be opened, the device file is in use by another
+ *      process (errno EBUSY), or the name leads to something that is not a
+ *      character device, such as a regular file or a FIFO (errno ENODEV;
+ *      nothing is written to it)
  *   -2 no name, a name of no known form before any transport was chosen, a
  *      bus path without bus and address, no device there, or a device that
  *      is not a printer of the family (vendor id, product id 1..3)
@@ -159,8 +163,9 @@ ORVY_API_EXPORT void orvy_api_printer_close(intptr_t printer);
 enum orvy_api_code {
     ORVY_API_OK = 0,
     /* -1: the port cannot be opened (errno says why: EBUSY another program or
-     * connection holds it, EACCES no permission, ENOENT no such file), or
-     * libusb cannot be initialised, list the devices or open the device. */
+     * connection holds it, EACCES no permission, ENOENT no such file, ENODEV
+     * no device but a regular file or a FIFO), or libusb cannot be
+     * initialised, list the devices or open the device. */
     ORVY_API_E_OPEN = -1,
     /* -2: no port name, a name of no known form, a bus path without bus and
      * address, nothing there, or no printer of the family there. */

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -44,19 +45,31 @@ int current_fd = -1;
 
 bool is_current(intptr_t printer) { return current_fd >= 0 && printer == current_fd; }
 
-// Linux ignores O_EXCL on character devices. The lock is the one that other
-// serial tools honour; TIOCEXCL makes the kernel refuse further opens of a
-// terminal. A port held elsewhere is refused at once with EBUSY, before
-// anything reaches it. The lock belongs to the open file, so a second open
-// in this same process is refused as well.
+// The port is this process's alone while it holds the lock that other
+// serial tools honour too; a port held elsewhere is refused at once with
+// EBUSY, before anything reaches it. The lock goes with its process, also
+// one that dies without closing. (A terminal's exclusive mode, TIOCEXCL,
+// would not: it outlives a crashed holder for as long as anybody else has
+// the terminal open, a getty or a modem manager, and only root can open the
+// port again to clear it.)
 bool take_port_for_this_process(int fd)
 {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         errno = EBUSY;
         return false;
     }
-    if (::isatty(fd)) (void)::ioctl(fd, TIOCEXCL);
     return true;
+}
+
+// Only a device is a printer port: a regular file, a FIFO or a directory
+// reached through a name or a link is refused (errno ENODEV) before
+// anything is written to it.
+bool is_character_device(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode)) return true;
+    errno = ENODEV;
+    return false;
 }
 
 // How a device that was unplugged answers a transfer: usblp with ENODEV, a
@@ -153,9 +166,12 @@ void file_close(intptr_t /*printer: the current one*/) { file_release(); }
 
 int open_device_file(const char *port)
 {
+    // O_EXCL is part of the open as the library has always made it; Linux
+    // ignores it on a device (without O_CREAT it only means something for
+    // block devices), so it neither refuses a port nor takes one.
     UniqueFd fd(::open(port, O_RDWR | O_NOCTTY | O_EXCL | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return -1;
-    if (!take_port_for_this_process(fd.get())) {
+    if (!is_character_device(fd.get()) || !take_port_for_this_process(fd.get())) {
         const int refused = errno;
         fd.reset();
         errno = refused;

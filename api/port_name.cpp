@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <optional>
 
 #include "transport.h"
 
@@ -36,15 +37,58 @@ bool is_usb_serial_adapter(std::string_view port)
 
 bool has_known_form(std::string_view port) { return mode_for_port(port, kModeNone) != kModeNone; }
 
-// The target of the link `name`, relative targets taken from the link's own
-// directory; empty when `name` is no link.
-std::string link_target(const std::string &name)
+// The content of the link `name`; none when it is no link.
+std::optional<std::string> link_content(const std::string &name)
 {
     char target[PATH_MAX];
     const ssize_t length = ::readlink(name.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
-    std::filesystem::path next(std::string(target, static_cast<std::size_t>(length)));
-    if (next.is_relative()) next = std::filesystem::path(name).parent_path() / next;
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return std::nullopt;
+    return std::string(target, static_cast<std::size_t>(length));
+}
+
+// `directory` with every link among its components followed, as the kernel
+// walks a path: each link's content is taken relative to the real directory
+// the link lies in. Stays lexical otherwise (no realpath: under the
+// simulator that would name its test bed), and stops following after
+// `hops_left` links.
+std::filesystem::path real_directory(const std::filesystem::path &directory, int &hops_left)
+{
+    std::filesystem::path walked = directory.root_path();
+    for (const auto &component : directory.relative_path()) {
+        if (component.empty() || component == ".") continue;
+        if (component == "..") {
+            // Above the start of a relative name there is nothing to undo.
+            if (walked.empty() || walked.filename() == "..") {
+                walked /= "..";
+            } else if (walked.has_relative_path()) {
+                walked = walked.parent_path();
+            }
+            continue;
+        }
+        const std::filesystem::path next = walked / component;
+        const auto content = link_content(next.string());
+        if (!content || hops_left <= 0) {
+            walked = next;
+            continue;
+        }
+        --hops_left;
+        const std::filesystem::path target(*content);
+        walked = real_directory(target.is_absolute() ? target : walked / target, hops_left);
+    }
+    return walked;
+}
+
+// The target of the link `name`, a relative target taken from the real
+// directory of the link; empty when `name` is no link.
+std::string link_target(const std::string &name)
+{
+    const auto content = link_content(name);
+    if (!content) return {};
+    std::filesystem::path next(*content);
+    if (next.is_relative()) {
+        int hops_left = kMaxLinkHops;
+        next = real_directory(std::filesystem::path(name).parent_path(), hops_left) / next;
+    }
     // The lexical form is what classification needs: "/dev/bus/usb/001/011"
     // rather than "/dev/orvy/by-serial/X/../../../bus/usb/001/011".
     return next.lexically_normal().string();

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "answer_shaping.h"
+#include "client_liveness.h"
 #include "usb_descriptors.h"
 #include "usbfs_data.h"
 
@@ -42,6 +43,8 @@ bool UsbPort::create(std::string &error)
 {
     handler_ = GRef<UMockdevIoctlBase>::adopt(umockdev_ioctl_base_new());
     g_signal_connect(handler_.get(), "handle-ioctl", G_CALLBACK(&UsbPort::on_ioctl), this);
+    g_signal_connect(handler_.get(), "client-connected", G_CALLBACK(&UsbPort::on_client_connected),
+                     this);
     if (!testbed_.add_usb_printer(shared_.options.usb, place_, handler_.get(), error)) return false;
 
     // umockdev makes a usb node a regular file, which poll() reports ready
@@ -73,6 +76,13 @@ void UsbPort::stop()
 {
     stopped_ = true;
     link_.stop();
+}
+
+void UsbPort::on_client_connected(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self)
+{
+    const auto *port = static_cast<UsbPort *>(self);
+    note_client_connection(client,
+                           port->testbed_.root() + "/ioctl" + Testbed::usb_node(port->place_));
 }
 
 gboolean UsbPort::on_ioctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self)

@@ -50,6 +50,8 @@ private:
         std::size_t payload_offset = 0;
     };
 
+    static void on_client_connected(UMockdevIoctlBase *handler, UMockdevIoctlClient *client,
+                                    gpointer self);
     static gboolean on_ioctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client,
                              gpointer self);
     void handle_ioctl(UMockdevIoctlClient *client);

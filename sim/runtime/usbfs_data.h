@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "client_liveness.h"
 #include "gobject_ref.h"
 
 namespace orvy::sim::usbfs {
@@ -39,9 +40,11 @@ inline GRef<UMockdevIoctlData> resolve(UMockdevIoctlData *data, std::size_t offs
     return resolved;
 }
 
+// Still has the device open: umockdev has not seen the connection close,
+// and it has not been closed at the client's end either.
 inline bool connected(UMockdevIoctlClient *client)
 {
-    return client && umockdev_ioctl_client_get_connected(client);
+    return client && umockdev_ioctl_client_get_connected(client) && !client_hung_up(client);
 }
 
 inline void complete(UMockdevIoctlClient *client, long result)

@@ -3,14 +3,19 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "Orvy_Api.h"
 #include "device_file_pty.h"
@@ -159,9 +164,9 @@ TEST(ExclusivePort, AnotherProcessIsRefusedAndThisOneMayReopen)
     const int fd = static_cast<int>(first);
     EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
     EXPECT_NE(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
-    int exclusive = 0;
+    int exclusive = 1;
     ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 1) << "the kernel refuses further opens of the terminal";
+    EXPECT_EQ(exclusive, 0) << "exclusive mode would outlive a crashed holder";
     pty.send({0x55});
     ASSERT_TRUE(pty.slave_has_input());
 
@@ -187,8 +192,49 @@ TEST(ExclusivePort, AnotherProcessIsRefusedAndThisOneMayReopen)
     EXPECT_EQ(orvy_api_printer_write(again, request, 3, 1000), 3);
     EXPECT_EQ(pty.received(), (orvy::test::Bytes{0x1D, 0x61, 0x01}));
     orvy_api_printer_close(again);
-    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0) << "the terminal is given back at close";
+    communication = 0;
+}
+
+// Only a device is a port: a regular file or a FIFO, by a name
+// of the known forms or by any name after a device-file open, is refused
+// with -1 (errno ENODEV) and nothing is written to it.
+TEST(OpenNotADevice, IsRefusedAndLeftUntouched)
+{
+    PtyPair pty;
+    PortDir ports;
+    const std::string file = ports.path("printer.txt");
+    {
+        std::ofstream(file) << "notes\n";
+    }
+    const std::string fifo = ports.path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string lp = ports.link("dev/usb/lp0", pty.slave_name());
+    // Plain names first: a name of a known form chooses the device-file
+    // transport even when its open fails.
+    std::vector<std::string> names = {file, fifo, ports.link("dev/usb/lp3", file),
+                                      ports.link("dev/ttyS3", fifo)};
+    for (bool after_device_open : {false, true}) {
+        communication = 0;
+        if (after_device_open) {
+            const intptr_t device = orvy_api_printer_open(lp.data());
+            ASSERT_GE(device, 0);
+            orvy_api_printer_close(device);
+        }
+        for (std::string name : names) {
+            errno = 0;
+            const intptr_t handle = orvy_api_printer_open(name.data());
+            const bool known_form = name.find("/dev/") != std::string::npos;
+            if (!after_device_open && !known_form) {
+                EXPECT_EQ(handle, -2) << name;
+                continue;
+            }
+            EXPECT_EQ(handle, -1) << name;
+            EXPECT_EQ(errno, ENODEV) << name;
+            if (handle >= 0) orvy_api_printer_close(handle);
+        }
+    }
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "notes\n");
     communication = 0;
 }
 

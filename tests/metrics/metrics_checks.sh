@@ -45,7 +45,8 @@ exposition() {
   for expected in 'orvy_printer_open_error{port="/dev/bus/usb/001/011"} 0' \
     'orvy_printer_head_temperature_celsius{port="/dev/bus/usb/001/011"} -7' \
     'orvy_printer_board_voltage_volts{port="/dev/bus/usb/001/011"} 24.1' \
-    'orvy_printer_sensor_state{port="/dev/bus/usb/001/011",sensor="paper_near_end"} 0'; do
+    'orvy_printer_sensor_state{port="/dev/bus/usb/001/011",sensor="paper_near_end"} 0' \
+    'orvy_printer_busy{port="/dev/bus/usb/001/011"} 0'; do
     grep -qxF "$expected" "$work/out" || fail "healthy: no line $expected"
   done
   grep -q '^orvy_printer_info{.*serial_number="K80P1-26-004711"' "$work/out" || fail "no serial"
@@ -64,6 +65,26 @@ exposition() {
       fail "$options: open error not ${case##*:}"
   done
   [ "$(stat -c %a "$work/m.prom")" = 644 ] || fail "output not readable by the collector"
+
+  # Busy is not down: written on every run, 1 only while another program
+  # holds the port (a claimed USB interface, a locked device file).
+  grep -qx "orvy_printer_busy{port=\"$usb\"} 0" "$work/m.prom" || fail "failure: busy not 0"
+  metrics_under --claim-busy always -- "$METRICS" "$usb" || fail "claimed: exit $status"
+  check_exposition "$work/out" 0 claimed
+  grep -qx "orvy_printer_busy{port=\"$usb\"} 1" "$work/out" || fail "claimed: busy not 1"
+  grep -qx "orvy_printer_open_error{port=\"$usb\"} -4" "$work/out" || fail "claimed: not -4"
+  lp=/dev/usb/lp0
+  metrics_under -- sh -c "flock $lp sleep 3 & sleep 1; '$METRICS' $lp" ||
+    fail "locked: exit $status"
+  for expected in "orvy_printer_up{port=\"$lp\"} 0" "orvy_printer_busy{port=\"$lp\"} 1" \
+    "orvy_printer_open_error{port=\"$lp\"} -1"; do
+    grep -qxF "$expected" "$work/out" || fail "locked: no line $expected"
+  done
+
+  # Standard output that cannot take the text fails the run.
+  metrics_under -- sh -c "'$METRICS' $usb >/dev/full"
+  [ "$status" -eq 1 ] || fail "output to /dev/full: exit $status, not 1"
+  grep -q 'standard output' "$work/err" || fail "output to /dev/full: no reason given"
   for left in "$work"/*m.prom* "$work"/.*m.prom*; do
     [ ! -e "$left" ] || [ "$left" = "$work/m.prom" ] || fail "temporary file left: $left"
   done
@@ -174,6 +195,15 @@ PY
   [ $? -eq 255 ] || fail "failed open: exit not 255"
   python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["open"]["ok"] is False and d["open"]["error"] == -2 and d["records"] == [], d' \
     "$work/doc" || fail "failed open not in the document"
+
+  # A usage error still yields one document, with the reason.
+  for usage in "-j" "-j $usb" "-j -q $usb [01]"; do
+    # shellcheck disable=SC2086 # the words are the arguments
+    "$TOOL" $usage >"$work/doc" 2>/dev/null
+    [ $? -eq 255 ] || fail "usage '$usage': exit not 255"
+    python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["usage_error"] and d["open"]["ok"] is False and d["records"] == [], d' \
+      "$work/doc" || fail "usage '$usage': no document"
+  done
   finish
 }
 

@@ -65,6 +65,29 @@ TEST(Simulator, ReportsTheSerialSettingsTheClientSet)
     EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
 }
 
+// A program killed while it works the USB port gives its claim back, as the
+// kernel does when the usbfs file is closed: the next program claims at once.
+// Killed at a few moments of a stream of transfers, so that some land while
+// the simulator is answering one.
+TEST(Simulator, AKilledProgramsClaimGoesWithIt)
+{
+    std::string transfers;
+    for (int i = 0; i < 300; ++i) transfers += " in:64:1";
+    const std::string client = SIM_CLIENT_PATH " " + kUsb + " claim";
+    const std::string script = "for pause in 0.2 0.3 0.25 0.35 0.4 0.45; do " + client + transfers +
+                               " >/dev/null & sleep $pause; kill -9 $!; wait $!; " + client +
+                               "; done";
+    const RunResult r = run_under_simulator({}, {"sh", "-c", script}, 60);
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    int claims = 0;
+    for (const auto &l : lines_of(r.out)) {
+        EXPECT_EQ(l, "claim 0") << r.out;
+        ++claims;
+    }
+    EXPECT_EQ(claims, 6);
+    EXPECT_EQ(r.err.find("CRITICAL"), std::string::npos) << r.err;
+}
+
 TEST(Simulator, SttyReadsTheSerialPort)
 {
     const RunResult r = run_under_simulator({}, {"stty", "-F", kTty, "-a"}, 30);

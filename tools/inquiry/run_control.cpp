@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "inquiry_exchange.h"
 #include "inquiry_table.h"
 #include "json_report.h"
+#include "json_writer.h"
 #include "messages.h"
 #include "printer_connection.h"
 #include "report.h"
@@ -98,6 +100,35 @@ int run(const CommandLine &line, Output &output)
     return kExitSuccess;
 }
 
+// With -j, a command line that cannot run still yields one document on
+// standard output, so that a caller always has something to parse.
+void write_usage_document(const CommandLine &line)
+{
+    std::string reason = "missing arguments";
+    if (line.outcome == CommandLine::Outcome::invalid_argument) {
+        reason = "invalid argument (argument " + std::to_string(line.invalid_position) + ", \"" +
+                 line.invalid_argument + "\")";
+    } else if (line.outcome == CommandLine::Outcome::missing_port) {
+        reason = "missing printer port";
+    }
+    const std::string port =
+        line.port.empty() ? std::string(json::kNull) : json::bytes_string(line.port);
+    const std::string open = json::Object()
+                                 .add("ok", json::boolean(false))
+                                 .add("error", json::kNull)
+                                 .add("reason", json::bytes_string("not opened: usage error"))
+                                 .text();
+    const std::string document = json::Object(json::Layout{"\n  ", ",\n  ", "\n"})
+                                     .add("port", port)
+                                     .add("code", json::kNull)
+                                     .add("usage_error", json::bytes_string(reason))
+                                     .add("open", open)
+                                     .add("records", "[]")
+                                     .text();
+    std::printf("%s\n", document.c_str());
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int run_inquiry_tool(int argc, const char *const *argv, const BuildStamp &stamp)
@@ -123,7 +154,10 @@ int run_inquiry_tool(int argc, const char *const *argv, const BuildStamp &stamp)
 
     if ((!line.silent && !line.json) || help) print_banner(messages, stamp);
     if (help) print_help(messages);
-    if (line.outcome != CommandLine::Outcome::complete) return kExitFailure;
+    if (line.outcome != CommandLine::Outcome::complete) {
+        if (line.json) write_usage_document(line);
+        return kExitFailure;
+    }
 
     Output output(line);
     const int status = run(line, output);

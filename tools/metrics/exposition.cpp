@@ -188,6 +188,12 @@ std::string exposition_text(const PrinterRound &round)
     open_error.add(port, "", static_cast<double>(round.open_error));
     open_error.append_to(text);
 
+    Family busy("orvy_printer_busy", "gauge",
+                "1 when the port is there but another program holds it (the open was refused "
+                "as busy), else 0.");
+    busy.add(port, "", round.busy ? 1 : 0);
+    busy.append_to(text);
+
     Family success("orvy_printer_inquiry_success", "gauge",
                    "1 when the record of this inquiry arrived intact, else 0.");
     for (const RecordOutcome &outcome : round.records) {

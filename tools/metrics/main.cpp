@@ -1,5 +1,6 @@
 // Orvy_PrinterMetrics: one inquiry round on a printer, as Prometheus metrics
 // for node_exporter's textfile collector.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -38,7 +39,7 @@ void print_help()
               "  -o, --output FILE  replace FILE in one step instead of printing\n"
               "  -h, --help         this text\n"
               "Exit status: 0 when the metrics were written (also with orvy_printer_up 0),\n"
-              "1 when FILE could not be written, 2 on a usage error.");
+              "1 when the output could not be written, 2 on a usage error.");
 }
 
 std::optional<Arguments> parse(int argc, char **argv)
@@ -66,6 +67,16 @@ std::optional<Arguments> parse(int argc, char **argv)
     return arguments;
 }
 
+// The whole text on standard output; a short or failed write (a full disk,
+// a closed pipe) is reported, not hidden behind a successful flush.
+bool print_all(const std::string &text)
+{
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) == 0 && written && !std::ferror(stdout)) return true;
+    std::fprintf(stderr, "%s: standard output: %s\n", kProgram, std::strerror(errno));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -83,8 +94,7 @@ int main(int argc, char **argv)
     const std::string text =
         orvy::metrics::exposition_text(orvy::metrics::inquire_printer(arguments->port));
     if (!arguments->output) {
-        std::fputs(text.c_str(), stdout);
-        return std::fflush(stdout) == 0 ? kExitWritten : kExitNotWritten;
+        return print_all(text) ? kExitWritten : kExitNotWritten;
     }
     const std::string failure = orvy::metrics::replace_file(*arguments->output, text);
     if (!failure.empty()) {

@@ -1,5 +1,6 @@
 #include "printer_round.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "Orvy_Api.h"
@@ -27,6 +28,11 @@ bool PrinterRound::up() const
     return false;
 }
 
+bool held_by_another_program(long open_error, int open_errno)
+{
+    return open_error == -4 || (open_error == -1 && open_errno == EBUSY);
+}
+
 std::span<const unsigned char> PrinterRound::record(unsigned mask) const
 {
     for (const RecordOutcome &outcome : records) {
@@ -46,9 +52,12 @@ PrinterRound inquire_printer(const std::string &port)
     }
 
     orvy_api_conn *opened = nullptr;
+    errno = 0;
     const int code = orvy_api_conn_open(port.c_str(), &opened);
+    const int open_errno = errno;
     if (code != 0) {
         round.open_error = code;
+        round.busy = held_by_another_program(round.open_error, open_errno);
         return round;
     }
     Connection conn(opened);

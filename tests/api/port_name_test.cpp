@@ -49,6 +49,21 @@ TEST_F(PortNameLinks, LinksAreFollowedUntilAKnownForm)
     EXPECT_EQ(resolve_port_name(link("by-id", "/dev/ttyUSB0")), "/dev/ttyUSB0");
 }
 
+// A relative link is read from the directory it really lies in, as the
+// kernel reads it, also when the way there passes through a linked directory.
+TEST_F(PortNameLinks, RelativeTargetsCountFromTheRealDirectoryOfTheLink)
+{
+    fs::create_directories(dir_ / "d1" / "d2");
+    const std::string real_dir = fs::canonical(dir_).string();
+    // Through a relative link to a directory: dl/rel lies in d1/d2.
+    link("dl", "d1/d2");
+    EXPECT_EQ(resolve_port_name(link("dl/rel", "../../dev/ttyS1")), real_dir + "/dev/ttyS1");
+    // Through an absolute one.
+    link("abs", (dir_ / "d1" / "d2").string());
+    fs::create_symlink("../../x/dev/usb/lp2", dir_ / "d1" / "d2" / "up");
+    EXPECT_EQ(resolve_port_name((dir_ / "abs" / "up").string()), real_dir + "/x/dev/usb/lp2");
+}
+
 TEST_F(PortNameLinks, OtherNamesStayAsTheyAre)
 {
     std::ofstream(dir_ / "printer") << "a plain file\n";
