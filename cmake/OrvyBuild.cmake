@@ -29,6 +29,17 @@ function(orvy_shared_library target)
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   set_target_properties(${target} PROPERTIES PUBLIC_HEADER ${ARG_HEADER})
+  # lib/ of the build tree links every built library under its file names,
+  # so programs outside CMake (Python's ctypes) find them in one place.
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/lib
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:${target}>
+            ${PROJECT_BINARY_DIR}/lib/$<TARGET_FILE_NAME:${target}>
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:${target}>
+            ${PROJECT_BINARY_DIR}/lib/$<TARGET_SONAME_FILE_NAME:${target}>
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:${target}>
+            ${PROJECT_BINARY_DIR}/lib/$<TARGET_LINKER_FILE_NAME:${target}>
+    VERBATIM)
   install(TARGETS ${target} EXPORT OrvyTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
     PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)

@@ -43,7 +43,7 @@ foreach(program Orvy_InquiryTool Orvy_PrinterMetrics Orvy_Demo_InquiryStatus Orv
     set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${orvy_bin_to_lib}")
   endif()
 endforeach()
-set_target_properties(OrvyApi PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(OrvyApi OrvyInquiry PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 # The simulator's own directory may not install it; a second rule would
 # install it twice, so look before adding one.
@@ -55,10 +55,11 @@ if(TARGET Orvy_Simulator)
   endif()
 endif()
 
-# ---- CMake package: find_package(Orvy) gives Orvy::Api and Orvy::Tb ---------
+# ---- CMake package: find_package(Orvy) gives Orvy::Api, Orvy::Tb, Orvy::Inquiry
 
 set_target_properties(OrvyApi PROPERTIES EXPORT_NAME Api)
 set_target_properties(OrvyTb PROPERTIES EXPORT_NAME Tb)
+set_target_properties(OrvyInquiry PROPERTIES EXPORT_NAME Inquiry)
 
 set(ORVY_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Orvy)
 install(EXPORT OrvyTargets
@@ -92,7 +93,7 @@ else()
   set(ORVY_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
   set(ORVY_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
-foreach(pc orvy-api orvy-tb)
+foreach(pc orvy-api orvy-tb orvy-inquiry)
   configure_file(${orvy_packaging_dir}/pkgconfig/${pc}.pc.in
                  ${orvy_generated_dir}/${pc}.pc @ONLY)
   install(FILES ${orvy_generated_dir}/${pc}.pc
@@ -119,7 +120,8 @@ set(orvy_man_pages
   "Orvy_Demo_PageLength.1:runtime"
   "Orvy_Demo_FormFeed.1:runtime"
   "Orvy_Api.3:development"
-  "Orvy_Tb.3:development")
+  "Orvy_Tb.3:development"
+  "Orvy_Inquiry.3:development")
 if(TARGET Orvy_Simulator)
   list(APPEND orvy_man_pages "Orvy_Simulator.1:simulator")
 endif()
@@ -138,7 +140,7 @@ endforeach()
 
 # One small page per exported function that points at its library's page, so
 # that "man orvy_api_printer_open" finds it.
-foreach(library Api Tb)
+foreach(library Api Tb Inquiry)
   string(TOLOWER "${library}" prefix)
   string(TOUPPER "${library}" upper)
   file(STRINGS ${PROJECT_SOURCE_DIR}/${prefix}/Orvy_${library}.h declarations

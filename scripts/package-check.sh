@@ -170,6 +170,7 @@ root_check() {
   run_in_root "printer_life.dwNrOfPaperCuts" Orvy_Simulator -- Orvy_InquiryTool -v /dev/bus/usb/001/011 "[3F]"
   run_in_root "/dev/orvy/by-serial/K80P1-26-004712/usb" Orvy_Simulator --printers 2 -- Orvy_ListPrinters
   run_in_root "orvy_printer_up{port=\"/dev/usb/lp0\"} 1" Orvy_Simulator -- Orvy_PrinterMetrics /dev/usb/lp0
+  run_in_root "K80P1-26-004712  /dev/orvy/by-serial/K80P1-26-004712/usb  ok" Orvy_Simulator --printers 2 -- python3 -m orvy
 
   remove_root
   trap - EXIT

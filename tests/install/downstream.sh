@@ -103,20 +103,25 @@ install_into() {  # install_into ROOT PREFIX
 check_layout() {
   check_link_chain OrvyApi
   check_link_chain OrvyTb
-  for header in Orvy_Api.h Orvy_Tb.h; do
+  check_link_chain OrvyInquiry
+  for header in Orvy_Api.h Orvy_Tb.h Orvy_Inquiry.h; do
     [ -f "$prefix/include/$header" ] || fail "header $header missing"
   done
   for program in $ORVY_PROGRAMS; do
     [ -x "$prefix/bin/$program" ] || fail "program $program missing"
     man_page 1 "$program"
   done
-  for page in Orvy_Api Orvy_Tb orvy_api_printer_open orvy_tb_cmd_init_coded; do
+  for page in Orvy_Api Orvy_Tb Orvy_Inquiry orvy_api_printer_open orvy_tb_cmd_init_coded \
+    orvy_inquiry_exchange; do
     man_page 3 $page
   done
   for file in OrvyConfig.cmake OrvyConfigVersion.cmake OrvyTargets.cmake; do
     [ -f "$libdir/cmake/Orvy/$file" ] || fail "CMake package file $file missing"
   done
-  for pc in orvy-api orvy-tb; do
+  for module in __init__.py __main__.py printer.py py.typed; do
+    [ -f "$prefix/lib/python3/dist-packages/orvy/$module" ] || fail "Python package file orvy/$module missing"
+  done
+  for pc in orvy-api orvy-tb orvy-inquiry; do
     version=$(PKG_CONFIG_LIBDIR=$libdir/pkgconfig pkg-config --modversion $pc) ||
       { fail "pkg-config cannot read $pc"; continue; }
     [ "$version" = "$ORVY_VERSION" ] || fail "$pc has version $version"
@@ -181,7 +186,7 @@ man_pages() {
 symbols() {
   need_stage
   cd "$ORVY_SOURCE_DIR"
-  for entry in liborvyapi1:OrvyApi liborvytb1:OrvyTb; do
+  for entry in liborvyapi1:OrvyApi liborvytb1:OrvyTb liborvyinquiry1:OrvyInquiry; do
     package=${entry%%:*} library=${entry#*:}
     dpkg-gensymbols -p"$package" -P"$root" -v"$ORVY_VERSION" -c4 \
       -e"$libdir/lib$library.so.$ORVY_VERSION" -I"debian/$package.symbols" \
@@ -315,9 +320,13 @@ unpack() {
   lib=/usr/$ORVY_LIBDIR
   expect_in liborvyapi1 "$lib/libOrvyApi.so.$major" "$lib/libOrvyApi.so.$ORVY_VERSION"
   expect_in liborvytb1 "$lib/libOrvyTb.so.$major" "$lib/libOrvyTb.so.$ORVY_VERSION"
+  expect_in liborvyinquiry1 "$lib/libOrvyInquiry.so.$major" "$lib/libOrvyInquiry.so.$ORVY_VERSION"
   expect_in liborvy-dev "$lib/libOrvyApi.so" "$lib/libOrvyTb.so" /usr/include/Orvy_Api.h \
     "$lib/pkgconfig/orvy-api.pc" "$lib/cmake/Orvy/OrvyConfig.cmake" /usr/share/man/man3/Orvy_Api.3.gz
   expect_in orvy-tools "$ORVY_UDEV_RULES_DIR/60-orvy-printer.rules"
+  expect_in python3-orvy /usr/lib/python3/dist-packages/orvy/__init__.py \
+    /usr/lib/python3/dist-packages/orvy/py.typed
+  [ "$(dpkg-deb -f "$(package python3-orvy)" Architecture)" = all ] || fail "python3-orvy is not Architecture: all"
   for program in $ORVY_PROGRAMS; do
     case $program in
       Orvy_Simulator) expect_in orvy-simulator "/usr/bin/$program" "/usr/share/man/man1/$program.1.gz" ;;
@@ -338,7 +347,7 @@ unpack() {
   done
   version=$(dpkg-deb -f "$(package liborvy-dev)" Version)
   depends=$(dpkg-deb -f "$(package liborvy-dev)" Depends)
-  for library in liborvyapi1 liborvytb1; do
+  for library in liborvyapi1 liborvytb1 liborvyinquiry1; do
     case ", $depends," in *", $library (= $version),"*) ;; *) fail "liborvy-dev does not pin $library: $depends" ;; esac
   done
   finish

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "Orvy_Api.h"
+#include "answer_header.h"
 #include "messages.h"
 
 namespace orvy::inquiry {
@@ -15,9 +16,6 @@ constexpr unsigned long kTransferTimeoutMs = 1000;
 // Quiet time around the clear, so that a late answer to an earlier inquiry is
 // thrown away rather than taken for this one.
 constexpr useconds_t kSettleUs = 100 * 1000;
-
-constexpr unsigned char kEscape = 0x1B;
-constexpr unsigned char kResponseMarker = 0xFF;
 
 }  // namespace
 
@@ -34,13 +32,13 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
     orvy_api_printer_clear(printer);
     usleep(kSettleUs);
 
-    std::array<unsigned char, 3> command{0x1D, 0x61, mask};
+    auto command = inquiry_command(mask);
     if (orvy_api_printer_write(printer, command.data(), command.size(), kTransferTimeoutMs) !=
         static_cast<int>(command.size())) {
         return failure::kSend;
     }
 
-    std::array<unsigned char, 4> header{};
+    AnswerHeader header{};
     const int got =
         orvy_api_printer_read(printer, header.data(), header.size(), kTransferTimeoutMs);
     if (got != static_cast<int>(header.size())) {
@@ -51,11 +49,12 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
 
     const int got_type = header[2];
     const int got_size = header[3];
-    if (header[0] != kEscape || header[1] != kResponseMarker || got_type != type ||
-        got_size != size) {
+    const HeaderCheck check = check_answer_header(header, type, size);
+    if (check != HeaderCheck::ok) {
         say(diagnostics, "--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type, type,
             got_size, static_cast<int>(size));
-        return got_type == type ? failure::kSizeMismatch : failure::kTypeMismatch;
+        return check == HeaderCheck::size_mismatch ? failure::kSizeMismatch
+                                                   : failure::kTypeMismatch;
     }
 
     if (orvy_api_printer_read(printer, data, size, kTransferTimeoutMs) != size) {

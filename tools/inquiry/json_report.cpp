@@ -1,124 +1,75 @@
 #include "json_report.h"
 
-#include <cstdint>
-
 #include "Orvy_Api.h"
-#include "printer_connection.h"
+#include "field_values.h"
 #include "record_layouts.h"
-#include "report.h"
 
 namespace orvy::inquiry {
 namespace {
 
-template <typename Item>
-std::string json_array(std::size_t count, Item item)
-{
-    std::string array = "[";
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0) array += ", ";
-        array += item(i);
-    }
-    return array + "]";
-}
+// The document has one member a line, each record one line of its own, and
+// the fields of a record one a line below it.
+constexpr json::Layout kDocument{"\n  ", ",\n  ", "\n"};
+constexpr json::Layout kRecords{"\n    ", ",\n    ", "\n  "};
+constexpr json::Layout kFields{"\n      ", ",\n      ", "\n    "};
 
-std::string record_start(unsigned mask, const char *name)
+json::Object record_start(unsigned mask, const char *name)
 {
-    return "{\"name\": " + (name != nullptr ? json_string(name) : std::string("null")) +
-           ", \"code\": " + std::to_string(mask);
+    json::Object record;
+    record.add("name", name != nullptr ? json::bytes_string(name) : std::string(json::kNull));
+    record.add("code", json::number(mask));
+    return record;
 }
 
 }  // namespace
 
-std::string json_string(std::string_view text)
-{
-    std::string literal = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            literal += '\\';
-            literal += c;
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            literal += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-            literal += escaped;
-        }
-    }
-    return literal + "\"";
-}
-
-std::string json_field_value(const FieldLayout &field, std::span<const unsigned char> record)
-{
-    const auto bytes = field_bytes(field, record);
-    if (bytes.empty()) return "null";
-    const auto group = [&](std::size_t i) {
-        return bytes.subspan(i * field.group_width(), field.group_width());
-    };
-    switch (field.form) {
-    case FieldForm::decimal:
-    case FieldForm::signed_decimal:
-    case FieldForm::unsigned_decimal: return std::to_string(field_number(field, bytes));
-    case FieldForm::text: return json_string(slot_text(bytes));
-    case FieldForm::hex: return json_string(hex_text(bytes));
-    case FieldForm::grouped_hex:
-        return json_array(field.groups,
-                          [&](std::size_t i) { return json_string(hex_text(group(i))); });
-    case FieldForm::six_texts:
-        return json_array(field.groups,
-                          [&](std::size_t i) { return json_string(slot_text(group(i))); });
-    }
-    return "null";
-}
-
 JsonReport::JsonReport(const std::string &port, unsigned code)
-    : head_("{\n  \"port\": " + json_string(port) + ",\n  \"code\": " + std::to_string(code))
+    : port_(port), code_(code), open_("{\"ok\": true, \"error\": 0}"), records_(kRecords)
 {}
 
 void JsonReport::open_failed(long error)
 {
-    open_ = "{\"ok\": false, \"error\": " + std::to_string(error) +
-            ", \"reason\": " + json_string(orvy_api_strerror(static_cast<int>(error))) + "}";
+    open_ = json::Object()
+                .add("ok", json::boolean(false))
+                .add("error", json::number(error))
+                .add("reason", json::bytes_string(orvy_api_strerror(static_cast<int>(error))))
+                .text();
 }
 
 void JsonReport::record_received(const InquiryEntry &entry, std::span<const unsigned char> record)
 {
-    std::string text = record_start(entry.mask, entry.name) +
-                       ", \"ok\": true, \"hex\": " + json_string(hex_text(record)) +
-                       ", \"fields\": {";
-    if (const RecordLayout *layout = record_layout_for(entry.mask)) {
-        const char *separator = "\n      ";
-        for (const FieldLayout &field : layout->fields) {
-            text += separator + json_string(field.name) + ": " + json_field_value(field, record);
-            separator = ",\n      ";
-        }
-        text += "\n    ";
-    }
-    add_record(text + "}}");
+    json::Object text = record_start(entry.mask, entry.name);
+    text.add("ok", json::boolean(true)).add("hex", json::bytes_string(hex_text(record)));
+    const RecordLayout *layout = record_layout_for(entry.mask);
+    text.add("fields", layout != nullptr ? json_fields(*layout, record, kFields) : "{}");
+    records_.add(text.text());
 }
 
 void JsonReport::record_failed(const InquiryEntry &entry, const char *reason)
 {
-    add_record(record_start(entry.mask, entry.name) +
-               ", \"ok\": false, \"reason\": " + json_string(reason) + "}");
+    records_.add(record_start(entry.mask, entry.name)
+                     .add("ok", json::boolean(false))
+                     .add("reason", json::bytes_string(reason))
+                     .text());
 }
 
 void JsonReport::inquiry_unsupported(unsigned mask)
 {
-    add_record(record_start(mask, nullptr) +
-               ", \"ok\": false, \"reason\": \"data inquiry not supported\"}");
-}
-
-void JsonReport::add_record(const std::string &record)
-{
-    records_ += records_.empty() ? "\n    " : ",\n    ";
-    records_ += record;
+    records_.add(record_start(mask, nullptr)
+                     .add("ok", json::boolean(false))
+                     .add("reason", json::bytes_string("data inquiry not supported"))
+                     .text());
 }
 
 void JsonReport::write(std::FILE *out) const
 {
-    std::fprintf(out, "%s,\n  \"open\": %s,\n  \"records\": [%s%s]\n}\n", head_.c_str(),
-                 open_.c_str(), records_.c_str(), records_.empty() ? "" : "\n  ");
+    const std::string document = json::Object(kDocument)
+                                     .add("port", json::bytes_string(port_))
+                                     .add("code", json::number(code_))
+                                     .add("open", open_)
+                                     .add("records", records_.text())
+                                     .text();
+    std::fprintf(out, "%s\n", document.c_str());
     std::fflush(out);
 }
 

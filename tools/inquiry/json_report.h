@@ -5,20 +5,11 @@
 #include <cstdio>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "inquiry_table.h"
-#include "record_layouts.h"
+#include "record_json.h"
 
 namespace orvy::inquiry {
-
-// `text` as a JSON string literal, quotes included; bytes that are not
-// printable ASCII become \u00XX.
-std::string json_string(std::string_view text);
-
-// The field's value as the report prints it, typed: numbers for the decimal
-// forms, strings for text and hex, arrays for the grouped and six-text forms.
-std::string json_field_value(const FieldLayout &field, std::span<const unsigned char> record);
 
 class JsonReport {
 public:
@@ -33,11 +24,10 @@ public:
     void write(std::FILE *out) const;
 
 private:
-    void add_record(const std::string &record);
-
-    std::string head_;
-    std::string open_ = "{\"ok\": true, \"error\": 0}";
-    std::string records_;
+    std::string port_;
+    unsigned code_;
+    std::string open_;
+    json::Array records_;
 };
 
 }  // namespace orvy::inquiry

@@ -10,6 +10,7 @@
 #include "inquiry_exchange.h"
 #include "inquiry_table.h"
 #include "json_report.h"
+#include "json_writer.h"
 #include "messages.h"
 #include "printer_connection.h"
 #include "report.h"
@@ -110,11 +111,21 @@ void write_usage_document(const CommandLine &line)
     } else if (line.outcome == CommandLine::Outcome::missing_port) {
         reason = "missing printer port";
     }
-    const std::string port = line.port.empty() ? "null" : json_string(line.port);
-    std::printf("{\n  \"port\": %s,\n  \"code\": null,\n  \"usage_error\": %s,\n"
-                "  \"open\": {\"ok\": false, \"error\": null, \"reason\": \"not opened: usage "
-                "error\"},\n  \"records\": []\n}\n",
-                port.c_str(), json_string(reason).c_str());
+    const std::string port =
+        line.port.empty() ? std::string(json::kNull) : json::bytes_string(line.port);
+    const std::string open = json::Object()
+                                 .add("ok", json::boolean(false))
+                                 .add("error", json::kNull)
+                                 .add("reason", json::bytes_string("not opened: usage error"))
+                                 .text();
+    const std::string document = json::Object(json::Layout{"\n  ", ",\n  ", "\n"})
+                                     .add("port", port)
+                                     .add("code", json::kNull)
+                                     .add("usage_error", json::bytes_string(reason))
+                                     .add("open", open)
+                                     .add("records", "[]")
+                                     .text();
+    std::printf("%s\n", document.c_str());
     std::fflush(stdout);
 }
 

@@ -2,30 +2,14 @@
 
 #include <cstdio>
 
+#include "json_writer.h"
+
 namespace orvy::list {
 namespace {
 
-std::string json_string(const std::string &text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string json_string_or_null(const std::string &text)
 {
-    return text.empty() ? "null" : json_string(text);
+    return text.empty() ? std::string(json::kNull) : json::text_string(text);
 }
 
 std::string node_lines(const char *label, const std::string &node, const NodeAccess &access)
@@ -70,23 +54,24 @@ std::string listing_text(const std::vector<ListedPrinter> &printers)
 
 std::string listing_json(const std::vector<ListedPrinter> &printers)
 {
-    std::string json = "[";
+    json::Array list(json::Layout{"\n  ", ",\n  ", "\n"});
     for (const ListedPrinter &p : printers) {
-        if (json.size() > 1) json += ",";
-        json += "\n  {\"serial\": " + json_string_or_null(p.serial) +
-                ", \"product_id\": " + std::to_string(p.product_id) +
-                ", \"usb_port\": " + json_string_or_null(p.usb_port) +
-                ", \"lp_port\": " + json_string_or_null(p.lp_port) +
-                ", \"stable_usb_port\": " + json_string_or_null(p.stable_usb_port) +
-                ", \"stable_lp_port\": " + json_string_or_null(p.stable_lp_port) +
-                ", \"usb_access\": " + (p.usb_access.granted ? "true" : "false") +
-                ", \"usb_access_problem\": " + json_string_or_null(p.usb_access.why) +
-                ", \"usb_access_fix\": " + json_string_or_null(p.usb_access.fix) +
-                ", \"lp_access\": " + (p.lp_access.granted ? "true" : "false") +
-                ", \"lp_access_problem\": " + json_string_or_null(p.lp_access.why) +
-                ", \"lp_access_fix\": " + json_string_or_null(p.lp_access.fix) + "}";
+        list.add(json::Object()
+                     .add("serial", json_string_or_null(p.serial))
+                     .add("product_id", json::number(p.product_id))
+                     .add("usb_port", json_string_or_null(p.usb_port))
+                     .add("lp_port", json_string_or_null(p.lp_port))
+                     .add("stable_usb_port", json_string_or_null(p.stable_usb_port))
+                     .add("stable_lp_port", json_string_or_null(p.stable_lp_port))
+                     .add("usb_access", json::boolean(p.usb_access.granted))
+                     .add("usb_access_problem", json_string_or_null(p.usb_access.why))
+                     .add("usb_access_fix", json_string_or_null(p.usb_access.fix))
+                     .add("lp_access", json::boolean(p.lp_access.granted))
+                     .add("lp_access_problem", json_string_or_null(p.lp_access.why))
+                     .add("lp_access_fix", json_string_or_null(p.lp_access.fix))
+                     .text());
     }
-    return json + (printers.empty() ? "]\n" : "\n]\n");
+    return list.text() + "\n";
 }
 
 }  // namespace orvy::list

@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "Orvy_Api.h"
-#include "printer_connection.h"
+#include "field_values.h"
 #include "record_layouts.h"
-#include "report.h"
 
 namespace orvy::metrics {
 namespace {

@@ -1,12 +1,23 @@
 #include "printer_round.h"
 
 #include <cerrno>
+#include <memory>
 
-#include "inquiry_exchange.h"
+#include "Orvy_Api.h"
 #include "inquiry_table.h"
-#include "printer_connection.h"
+#include "record_exchange.h"
 
 namespace orvy::metrics {
+namespace {
+
+struct CloseConnection {
+    void operator()(orvy_api_conn *conn) const { orvy_api_conn_close(conn); }
+};
+using Connection = std::unique_ptr<orvy_api_conn, CloseConnection>;
+
+constexpr const char *kGone = "Printer is gone";
+
+}  // namespace
 
 bool PrinterRound::up() const
 {
@@ -40,21 +51,28 @@ PrinterRound inquire_printer(const std::string &port)
         round.records[i].name = inquiries[i].name;
     }
 
+    orvy_api_conn *opened = nullptr;
     errno = 0;
-    inquiry::PrinterConnection printer(port);
+    const int code = orvy_api_conn_open(port.c_str(), &opened);
     const int open_errno = errno;
-    if (!printer.is_open()) {
-        round.open_error = static_cast<long>(printer.handle());
+    if (code != 0) {
+        round.open_error = code;
         round.busy = held_by_another_program(round.open_error, open_errno);
         return round;
     }
-    inquiry::send_synchronisation(printer.handle());
+    Connection conn(opened);
+    // A printer that is gone ends the round at once: every record left fails.
+    bool gone = !inquiry::synchronise(conn.get());
     for (std::size_t i = 0; i < round.records.size() && i < inquiries.size(); ++i) {
-        const inquiry::InquiryEntry &entry = inquiries[i];
-        std::vector<unsigned char> area(entry.size);
         RecordOutcome &outcome = round.records[i];
-        outcome.failure = inquiry::lo_inquire_data(printer.handle(), entry.mask, entry.type,
-                                                   area.data(), entry.size, nullptr);
+        if (gone) {
+            outcome.failure = kGone;
+            continue;
+        }
+        std::vector<unsigned char> area(inquiries[i].size);
+        const auto result = inquiry::exchange_record(conn.get(), inquiries[i], area);
+        gone = result == inquiry::ExchangeResult::printer_gone;
+        outcome.failure = inquiry::exchange_failure_text(result);
         if (outcome.failure == nullptr) outcome.bytes = std::move(area);
     }
     return round;

@@ -1,0 +1,58 @@
+"""Orvy thermal kiosk printers from Python.
+
+Pure Python over the toolkit's C libraries (libOrvyApi, libOrvyTb,
+libOrvyInquiry) with ctypes: no compiler needed. The system loader finds the
+installed libraries; ``ORVY_LIBDIR`` names another directory (after a build:
+``build/default/lib``).
+
+Find the printers, open one, print, read its status::
+
+    import orvy
+
+    for info in orvy.list_printers():
+        print(info.serial, info.port)
+
+    with orvy.Printer("/dev/orvy/by-serial/K80P1-26-004711/usb") as printer:
+        printer.write(orvy.encode('"Hello" [0A 0A] [1B 69]'), timeout=2.0)
+        status = printer.inquire("status")
+        print(status["printer_status.wError"])
+
+Errors all derive from :class:`PrinterError`: :class:`OpenError` (an
+``OSError`` with ``.code``), :class:`WriteTimeout` (a ``TimeoutError`` with
+``.written``), :class:`PrinterGone` (a ``ConnectionError``),
+:class:`InquiryError`, :class:`PrinterClosedError` (a ``ValueError``).
+
+``python3 -m orvy`` prints the attached printers and each one's status.
+"""
+
+from .coded import decode, encode
+from .errors import (
+    ArgumentError,
+    InquiryError,
+    LibraryError,
+    OpenError,
+    PrinterClosedError,
+    PrinterError,
+    PrinterGone,
+    WriteTimeout,
+)
+from .listing import PrinterInfo, list_printers
+from .printer import FieldValue, Printer, record_names
+
+__all__ = [
+    "ArgumentError",
+    "FieldValue",
+    "InquiryError",
+    "LibraryError",
+    "OpenError",
+    "Printer",
+    "PrinterClosedError",
+    "PrinterError",
+    "PrinterGone",
+    "PrinterInfo",
+    "WriteTimeout",
+    "decode",
+    "encode",
+    "list_printers",
+    "record_names",
+]
