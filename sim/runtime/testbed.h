@@ -44,6 +44,8 @@ public:
     int pty_master(const std::string &devnode) const;
 
     void set_usb_configuration(const UsbPlace &place, unsigned value);
+    // An attribute of the printer interface of the USB device at `place`.
+    void set_interface_attribute(const UsbPlace &place, const char *name, const std::string &value);
     // The device leaves: uevent "remove", then its sysfs and /dev entries go.
     void remove_device(const std::string &sys_path);
     // After a pty device ("180:0") has gone: the kernel may give its pty
@@ -52,6 +54,7 @@ public:
 
     static std::string usb_node(const UsbPlace &place);
     static std::string usb_sys_path(const UsbPlace &place);
+    static std::string interface_sys_path(const UsbPlace &place);
     static std::string lp_sys_path(const UsbPlace &place, const std::string &name);
 
 private:

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "answer_shaping.h"
+#include "printer_class.h"
 #include "usb_descriptors.h"
 #include "usbfs_data.h"
 
@@ -199,10 +200,30 @@ void UsbPort::control_transfer(Urb &urb)
         return;
     }
     const SetupPacket setup = setup_packet_of(urb.buffer->data);
+    if (is_printer_class_request(setup)) {
+        printer_class_request(urb, setup);
+        return;
+    }
     if ((setup.request_type & 0x80) == 0) {
         return;  // host-to-device requests are accepted as they are
     }
-    auto answer = answer_control_request(setup, shared_.options.usb);
+    answer_in_control(urb, answer_control_request(setup, shared_.options.usb));
+}
+
+void UsbPort::printer_class_request(Urb &urb, const SetupPacket &setup)
+{
+    auto answer = answer_printer_class_request(setup, shared_.options.usb, paper_empty());
+    if (answer && setup.request == kSoftReset && (setup.request_type & 0x80) == 0) {
+        ready_packets_.clear();  // the reset flushes what the host has not read
+        shared_.transcript.event(shared_.usb_name.c_str(), "soft reset");
+    }
+    answer_in_control(urb, std::move(answer));
+}
+
+bool UsbPort::paper_empty() const { return shared_.options.paper_out; }
+
+void UsbPort::answer_in_control(Urb &urb, std::optional<Bytes> answer)
+{
     if (!answer) {
         urb.status = -EPIPE;
         return;

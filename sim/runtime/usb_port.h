@@ -8,11 +8,13 @@
 #include <deque>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gobject_ref.h"
 #include "printer_link.h"
 #include "testbed.h"
+#include "usb_descriptors.h"
 
 namespace orvy::sim {
 
@@ -63,6 +65,11 @@ private:
     int set_configuration(unsigned value);
 
     void control_transfer(Urb &urb);
+    void printer_class_request(Urb &urb, const SetupPacket &setup);
+    // The data stage of a control request; none stalls it.
+    void answer_in_control(Urb &urb, std::optional<Bytes> answer);
+    // What the port status byte reports: the roll is out.
+    bool paper_empty() const;
     void bulk_out(Urb &urb);
     void deliver(Bytes answer);
     void fill_in_urbs();
