@@ -9,6 +9,7 @@ packages="build-essential cmake ninja-build pkg-config git
   libusb-1.0-0-dev libudev-dev libumockdev-dev umockdev usbutils xxd valgrind
   file man-db groff-base dpkg-dev clang-format-14 locales
   prometheus prometheus-node-exporter curl python3
+  cups cups-daemon cups-client cups-ipp-utils
   debhelper fakeroot lintian debootstrap"
 
 missing=""
