@@ -149,12 +149,17 @@ bool Testbed::attach(const std::string &node, UMockdevIoctlBase *handler, std::s
     return true;
 }
 
-bool Testbed::add_usb_printer(const UsbShape &shape, const UsbPlace &place,
-                              UMockdevIoctlBase *handler, std::string &error)
+std::string Testbed::ioctl_socket_path(const std::string &node) const
+{
+    const std::filesystem::path path = root() + "/ioctl" + node;
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    return path.string();
+}
+
+bool Testbed::add_usb_printer(const UsbShape &shape, const UsbPlace &place, std::string &error)
 {
     const std::string node = usb_node(place);
-    // The socket must exist before the node does.
-    if (!attach(node, handler, error)) return false;
     const std::string sys = usb_sys_path(place).substr(std::strlen("/sys"));
     char identity[512];
     std::snprintf(identity, sizeof identity,

@@ -30,10 +30,12 @@ public:
     std::string root() const;
 
     // The usbfs device at /dev/bus/usb/001/<address>, plugged into port
-    // `place.hub_port` of bus 1, with its printer interface; `handler` sees
-    // its ioctls.
-    bool add_usb_printer(const UsbShape &shape, const UsbPlace &place, UMockdevIoctlBase *handler,
-                         std::string &error);
+    // `place.hub_port` of bus 1, with its printer interface. Its ioctls go
+    // to whoever listens at ioctl_socket_path() of its node.
+    bool add_usb_printer(const UsbShape &shape, const UsbPlace &place, std::string &error);
+    // Where umockdev's preload library sends the ioctls on `node`
+    // ("/dev/bus/usb/001/011"); its directories are made.
+    std::string ioctl_socket_path(const std::string &node) const;
     // Printer-class device file ("usb/lp0") or serial port ("ttyS1"); each
     // becomes a pty. Their ioctl() calls reach the pty (TIOCEXCL, FIONREAD,
     // ...) instead of umockdev's default answer ENOTTY. A printer-class file

@@ -36,11 +36,10 @@ if [ "${1:-}" = "--inside" ]; then
       timeout 60 lpinfo --include-schemes usb -v >"$dir/lpinfo.out"
       timeout 30 lpadmin -p kiosk -E -v "$uri" -m raw 2>"$dir/lpadmin.err"
       timeout 30 lp -d kiosk "$dir/job1" >"$dir/lp.out"
-      wait_until_idle kiosk 60
+      wait_for_job 1 60 >"$dir/job1.end"
       timeout 30 ipptool -tv -f "$dir/job2" "ipp://127.0.0.1:$port/printers/kiosk" \
         "$(dirname "$0")/print_job.test" >"$dir/ipptool.out"
-      wait_until_idle kiosk 60
-      timeout 30 lpstat -W completed -o kiosk >"$dir/completed.out"
+      wait_for_job 2 60 >"$dir/job2.end"
       timeout 30 lpstat -p kiosk >"$dir/printer.out" ;;
   esac
   exit 0
@@ -87,8 +86,17 @@ case $case_name in
     [ "$(wire_out)" = "$(hex_of "$dir/job1")" ] || fail "job bytes differ: $(cat "$dir/wire.log")" ;;
   queue)
     grep -qF "direct $uri" "$dir/lpinfo.out" || fail "lpinfo -v: $(cat "$dir/lpinfo.out")"
-    [ "$(wc -l <"$dir/completed.out")" -eq 2 ] || fail "completed jobs: $(cat "$dir/completed.out")"
     grep -q 'idle' "$dir/printer.out" || fail "printer state: $(cat "$dir/printer.out")"
+    # Debian 12's backend may abort after the last byte, when libusb_exit()
+    # meets its own back-channel thread still waiting for the printer
+    # (usbi_mutex_destroy assertion); CUPS then holds the job and would send
+    # it again in 5 minutes. Anything else that ends a job uncompleted fails.
+    for job in 1 2; do
+      [ "$(cat "$dir/job$job.end")" = completed ] && continue
+      grep -q "\[Job $job\] usb: .*usbi_mutex_destroy: Assertion" "$dir/log/error_log" ||
+        fail "job $job was not completed: $(grep "\[Job $job\]" "$dir/log/error_log" | tail -5)"
+      echo "note: job $job: the usb backend aborted at exit after sending it (libusb_exit race)"
+    done
     [ "$(wire_out)" = "$(hex_of "$dir/job1" "$dir/job2")" ] ||
       fail "the two jobs did not arrive once each, byte for byte: $(cat "$dir/wire.log")" ;;
   *) fail "unknown case $case_name" ;;
