@@ -1,5 +1,6 @@
 // Time limits and pauses of the library's waiting loops: a limit is measured
-// with a toolbox time stamp taken at the start and its age in milliseconds.
+// on the monotonic clock from a reading taken at the start, in whole
+// milliseconds (truncated, as the toolbox counts them).
 #pragma once
 
 #include <unistd.h>
@@ -7,7 +8,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "Orvy_Tb.h"
+#include "clock_seams.h"
 
 namespace orvy::api {
 
@@ -15,16 +16,31 @@ class Deadline {
 public:
     explicit Deadline(unsigned long limit_ms) : limit_ms_(limit_ms) { restart(); }
 
-    void restart() { orvy_tb_set_time_stamp(&start_); }
-    unsigned long elapsed_ms() { return orvy_tb_calc_age_in_ms(&start_); }
-    bool expired() { return elapsed_ms() >= limit_ms_; }
-    unsigned long remaining_ms()
+    void restart() { start_ = now(); }
+    unsigned long elapsed_ms() const
+    {
+        const struct timespec present = now();
+        const long long nanoseconds =
+            (static_cast<long long>(present.tv_sec) - start_.tv_sec) * 1000000000LL +
+            (present.tv_nsec - start_.tv_nsec);
+        // A monotonic clock never goes back; a broken reading counts as no time.
+        return nanoseconds <= 0 ? 0UL : static_cast<unsigned long>(nanoseconds / 1000000LL);
+    }
+    bool expired() const { return elapsed_ms() >= limit_ms_; }
+    unsigned long remaining_ms() const
     {
         const unsigned long elapsed = elapsed_ms();
         return elapsed >= limit_ms_ ? 0 : limit_ms_ - elapsed;
     }
 
 private:
+    static struct timespec now()
+    {
+        struct timespec present {};
+        (void)clock_seams::read_clock(CLOCK_MONOTONIC, &present);
+        return present;
+    }
+
     unsigned long limit_ms_;
     struct timespec start_ {};
 };
@@ -37,7 +53,7 @@ inline void pause_ms(unsigned long ms)
 
 // A pause of at most `ms` that never reaches past the deadline: none once
 // the time is up.
-inline void pause_within(Deadline &deadline, unsigned long ms)
+inline void pause_within(const Deadline &deadline, unsigned long ms)
 {
     pause_ms(std::min(ms, deadline.remaining_ms()));
 }

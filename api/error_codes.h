@@ -1,4 +1,4 @@
-// The negative results of open and of the USB read, as Orvy_Api.h lists them.
+// The negative results of the library, as Orvy_Api.h lists and names them.
 #pragma once
 
 namespace orvy::api {
@@ -12,6 +12,13 @@ enum OpenError : int {
     kNoAlternateSetting = -6,
     kTooFewEndpoints = -7,
     kNoRingStorage = -8,
+};
+
+// The further results of the connections of orvy_api_conn_open.
+enum ConnectionError : int {
+    kNoConnection = -9,
+    kInvalidArgument = -10,
+    kPrinterGone = -11,
 };
 
 enum UsbReadError : int {

@@ -29,8 +29,8 @@ struct Transport {
     void (*close)(intptr_t printer);
 };
 
-extern const Transport device_file_transport;  // communication == 1
-extern const Transport usb_bulk_transport;     // communication == 2
+extern const Transport kDeviceFileTransport;  // communication == 1
+extern const Transport kUsbBulkTransport;     // communication == 2
 
 enum Mode : int { kModeNone = 0, kModeDeviceFile = 1, kModeUsbBulk = 2 };
 
@@ -38,8 +38,8 @@ enum Mode : int { kModeNone = 0, kModeDeviceFile = 1, kModeUsbBulk = 2 };
 inline const Transport *transport_for_mode(int mode)
 {
     switch (mode) {
-    case kModeDeviceFile: return &device_file_transport;
-    case kModeUsbBulk: return &usb_bulk_transport;
+    case kModeDeviceFile: return &kDeviceFileTransport;
+    case kModeUsbBulk: return &kUsbBulkTransport;
     default: return nullptr;
     }
 }
@@ -47,10 +47,15 @@ inline const Transport *transport_for_mode(int mode)
 // Ends the connections of every transport but `keep` (nullptr: of all).
 inline void release_other_transports(const Transport *keep)
 {
-    for (const Transport *transport : {&device_file_transport, &usb_bulk_transport}) {
+    for (const Transport *transport : {&kDeviceFileTransport, &kUsbBulkTransport}) {
         if (transport != keep) transport->release();
     }
 }
+
+// What a printer that is gone (unplugged) does to a waiting loop: the
+// functions of orvy_api_printer_open keep polling until their time-out, the
+// connections of orvy_api_conn_open end the call at once.
+enum class OnGone { keep_polling, stop };
 
 // Clear reads and drops pending input in pieces of this size, pausing this
 // long after a pass that found nothing.

@@ -12,7 +12,7 @@ UsbConnection *current_connection = nullptr;
 libusb_device_handle *usb_connection_for(intptr_t printer)
 {
     if (current_connection == nullptr) return nullptr;
-    libusb_device_handle *handle = current_connection->device.get();
+    libusb_device_handle *handle = current_connection->printer.device.get();
     return reinterpret_cast<intptr_t>(handle) == printer ? handle : nullptr;
 }
 
@@ -20,7 +20,7 @@ intptr_t usb_connection_install(std::unique_ptr<UsbConnection> connection)
 {
     usb_connection_release();
     current_connection = connection.release();
-    return reinterpret_cast<intptr_t>(current_connection->device.get());
+    return reinterpret_cast<intptr_t>(current_connection->printer.device.get());
 }
 
 void usb_connection_release()

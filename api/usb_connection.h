@@ -1,4 +1,5 @@
-// The USB connection that the last successful open made, kept until close.
+// The USB connection that the last successful orvy_api_printer_open made,
+// kept until close.
 //
 // The handle given to the caller is the address of the libusb device handle.
 // Only that value is accepted afterwards: any other one (a handle already
@@ -13,16 +14,14 @@
 #include <memory>
 
 #include "rx_ring.h"
-#include "usb_resources.h"
+#include "usb_open.h"
 
 namespace orvy::api {
 
-// Everything a USB connection holds. Members are released in reverse order:
-// receive ring, interface, device, libusb context.
+// Everything the process-wide USB connection holds: the printer, and the
+// receive ring in the exported variables (released first).
 struct UsbConnection {
-    DefaultContextReference context;
-    DeviceHandle device;
-    ClaimedInterface claimed;
+    UsbPrinter printer;
     RxRingStorage ring;
 };
 

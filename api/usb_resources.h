@@ -12,27 +12,41 @@
 
 namespace orvy::api {
 
-// One reference on libusb's default context (libusb_init(NULL) counts them).
-class DefaultContextReference {
+// A libusb context: one reference on the default context (libusb_init(NULL)
+// counts them), which the process-wide connection uses, or a context of its
+// own, which each connection of orvy_api_conn_open has, so that no two
+// connections share libusb's event handling.
+class LibusbContext {
 public:
-    DefaultContextReference() = default;
-    DefaultContextReference(const DefaultContextReference &) = delete;
-    DefaultContextReference &operator=(const DefaultContextReference &) = delete;
-    ~DefaultContextReference()
+    LibusbContext() = default;
+    LibusbContext(const LibusbContext &) = delete;
+    LibusbContext &operator=(const LibusbContext &) = delete;
+    ~LibusbContext()
     {
-        if (held_) usb_seams::exit_session(nullptr);
+        if (held_) usb_seams::exit_session(context_);
     }
 
-    // Returns libusb_init's result; the reference is held only when it is 0.
-    int acquire()
+    // Returns libusb_init's result; the context is held only when it is 0.
+    int acquire_default() { return acquire(nullptr); }
+    int acquire_own()
     {
-        const int result = usb_seams::init_session(nullptr);
+        libusb_context *context = nullptr;
+        return acquire(&context);
+    }
+    // nullptr for the default context.
+    libusb_context *get() const { return context_; }
+
+private:
+    int acquire(libusb_context **context)
+    {
+        const int result = usb_seams::init_session(context);
         held_ = result == 0;
+        if (held_ && context != nullptr) context_ = *context;
         return result;
     }
 
-private:
     bool held_ = false;
+    libusb_context *context_ = nullptr;
 };
 
 struct DeviceListDeleter {

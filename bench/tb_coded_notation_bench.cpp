@@ -39,7 +39,7 @@ Bytes random_bytes(std::size_t n)
 // quoted text with an escape, as a receipt's commands would carry.
 Bytes coded_text(std::size_t n)
 {
-    static const char digits[] = "0123456789ABCDEF0123456789abcdef";
+    static const char kDigits[] = "0123456789ABCDEF0123456789abcdef";
     std::mt19937 rng(kSeed);
     std::string text;
     text.reserve(n + 64);
@@ -52,8 +52,8 @@ Bytes coded_text(std::size_t n)
         for (int pair = 0; pair < 16; ++pair) {
             const unsigned r = rng();
             if (pair != 0) text += ' ';
-            text += digits[(r & 0x0F) | (r & 0x100 ? 0x10 : 0)];
-            text += digits[((r >> 4) & 0x0F) | (r & 0x200 ? 0x10 : 0)];
+            text += kDigits[(r & 0x0F) | (r & 0x100 ? 0x10 : 0)];
+            text += kDigits[((r >> 4) & 0x0F) | (r & 0x200 ? 0x10 : 0)];
         }
         text += "]\n";
     }
@@ -63,14 +63,14 @@ Bytes coded_text(std::size_t n)
 
 const Bytes &coded_input()
 {
-    static const Bytes input = coded_text(kInputSize);
-    return input;
+    static const Bytes kInput = coded_text(kInputSize);
+    return kInput;
 }
 
 const Bytes &raw_input()
 {
-    static const Bytes input = random_bytes(kInputSize);
-    return input;
+    static const Bytes kInput = random_bytes(kInputSize);
+    return kInput;
 }
 
 void BM_CodedToRaw(benchmark::State &state)

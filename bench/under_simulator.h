@@ -19,12 +19,16 @@ inline std::string self_path()
 }
 
 // True when this process already runs under the simulator. Otherwise starts
-// this program again under it and returns false only when that fails.
-inline bool inside_simulator(const char *program, const char *child_mark, int argc, char **argv)
+// this program again under it (with `sim_options` before "--") and returns
+// false only when that fails.
+inline bool inside_simulator(const char *program, const char *child_mark, int argc, char **argv,
+                             const std::vector<std::string> &sim_options = {})
 {
     if (std::getenv(child_mark) != nullptr) return true;
 #ifdef ORVY_SIMULATOR_PATH
-    std::vector<std::string> args{ORVY_SIMULATOR_PATH, "--", self_path()};
+    std::vector<std::string> args{ORVY_SIMULATOR_PATH};
+    args.insert(args.end(), sim_options.begin(), sim_options.end());
+    args.insert(args.end(), {"--", self_path()});
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     std::vector<char *> argv_child;
     for (auto &arg : args) argv_child.push_back(arg.data());
@@ -35,6 +39,7 @@ inline bool inside_simulator(const char *program, const char *child_mark, int ar
 #else
     (void)argc;
     (void)argv;
+    (void)sim_options;
     std::fprintf(stderr, "%s: built without the simulator\n", program);
 #endif
     return false;

@@ -59,10 +59,15 @@ coded_size=$(stat -c %s "$work/coded.txt")
 raw_size=$(stat -c %s "$work/raw.bin")
 plain_size=$(stat -c %s "$work/plain.txt")
 
-row() { printf "%-44s %10s %10s\n" "$1" "$2" "$3"; }
+# row LABEL "WALL CPU": the pair as the rate functions print it.
+row() {
+    local wall cpu
+    read -r wall cpu <<<"$2"
+    printf "%-44s %10s %10s\n" "$1" "$wall" "$cpu"
+}
 echo "# $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
-row "conversion (MB/s of input)" "wall" "cpu"
-row "coded -> raw  orvy_tb_cmd_init_coded" $(toolbox_rate BM_CodedToRaw "$coded_size")
-row "coded -> raw  xxd -r -p" $(xxd_rate "$plain_size" xxd -r -p "$work/plain.txt")
-row "raw -> coded  orvy_tb_cmd_init_raw" $(toolbox_rate BM_RawToCoded "$raw_size")
-row "raw -> coded  xxd -p" $(xxd_rate "$raw_size" xxd -p "$work/raw.bin")
+row "conversion (MB/s of input)" "wall cpu"
+row "coded -> raw  orvy_tb_cmd_init_coded" "$(toolbox_rate BM_CodedToRaw "$coded_size")"
+row "coded -> raw  xxd -r -p" "$(xxd_rate "$plain_size" xxd -r -p "$work/plain.txt")"
+row "raw -> coded  orvy_tb_cmd_init_raw" "$(toolbox_rate BM_RawToCoded "$raw_size")"
+row "raw -> coded  xxd -p" "$(xxd_rate "$raw_size" xxd -p "$work/raw.bin")"

@@ -13,24 +13,23 @@
 #   ORVY_FUZZ_RUNS=N             stop each target after N inputs instead (long runs)
 set -eu
 
-all_targets="cmd_init_coded inquiry_answer inquiry_command_line page_length_arguments
-  port_name simulator_options"
-
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-$all_targets}
+[ $# -gt 0 ] ||
+  set -- cmd_init_coded inquiry_answer inquiry_command_line page_length_arguments \
+    port_name simulator_options
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVY_FUZZ_BUILD_DIR:-$root/build/fuzz}
 case $build in /*) ;; *) build=$root/$build ;; esac
 
-count=$(echo $targets | wc -w)
-each=$((seconds / count))
+each=$((seconds / $#))
 [ "$each" -ge 20 ] || each=20
 
 cd "$root"
 cmake --preset fuzz -B "$build" >/dev/null
-# shellcheck disable=SC2086
-cmake --build "$build" -j2 --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
+for target in "$@"; do
+  cmake --build "$build" -j2 --target "fuzz_$target"
+done
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/orvy-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT INT TERM
@@ -51,7 +50,7 @@ else
 fi
 
 failed=""
-for target in $targets; do
+for target in "$@"; do
   mkdir -p "$scratch/$target" "$build/fuzz-findings/$target" "$build/fuzz-logs"
   log="$build/fuzz-logs/$target.log"
   cp "$root/fuzz/corpus/$target/"* "$scratch/$target/"

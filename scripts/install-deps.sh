@@ -7,7 +7,7 @@ packages="build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   libusb-1.0-0-dev libudev-dev libumockdev-dev umockdev usbutils xxd valgrind
-  file man-db groff-base dpkg-dev clang-format-14 locales
+  file man-db groff-base dpkg-dev clang-format-14 clang-tidy-14 shellcheck locales
   prometheus prometheus-node-exporter curl python3
   cups cups-daemon cups-client cups-ipp-utils
   debhelper fakeroot lintian debootstrap"

@@ -222,9 +222,9 @@ private:
 // "XX" of every byte value, upper-case digits, high half first.
 constexpr std::array<std::array<char, 2>, 256> make_hex_pairs()
 {
-    constexpr char digits[] = "0123456789ABCDEF";
+    constexpr char kDigits[] = "0123456789ABCDEF";
     std::array<std::array<char, 2>, 256> pairs{};
-    for (std::size_t b = 0; b < 256; ++b) pairs[b] = {digits[b >> 4], digits[b & 0x0F]};
+    for (std::size_t b = 0; b < 256; ++b) pairs[b] = {kDigits[b >> 4], kDigits[b & 0x0F]};
     return pairs;
 }
 constexpr auto kHexPairs = make_hex_pairs();

@@ -17,13 +17,13 @@ bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ':'
 
 std::string hex_line(const std::uint8_t *data, std::size_t size)
 {
-    static const char digits[] = "0123456789ABCDEF";
+    static const char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(size * 3);
     for (std::size_t i = 0; i < size; ++i) {
         if (i > 0) text += ' ';
-        text += digits[data[i] >> 4];
-        text += digits[data[i] & 0x0F];
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 0x0F];
     }
     return text;
 }

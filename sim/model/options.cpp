@@ -106,6 +106,20 @@ private:
         valued_["--printers"] = number(o_.printers, 1, 8);
         valued_["--tty-name"] = [this](const std::string &v) { return set_tty_name(v); };
         valued_["--replug-after-ms"] = optional_number(o_.replug_after_ms, 0, kMs);
+        valued_["--print-buffer"] = number(o_.print_buffer, 0, 1UL << 30);
+        valued_["--print-rate"] = number(o_.print_rate, 0, 1UL << 30);
+        constexpr unsigned long kLongestRollMm = 10UL * 1000 * 1000;  // 10 km
+        valued_["--paper-mm"] = number(o_.paper_mm, 0, kLongestRollMm);
+        valued_["--near-end-mm"] = number(o_.near_end_mm, 0, kLongestRollMm);
+        valued_["--paper"] = [this](const std::string &v) {
+            o_.paper_path = v;
+            return !v.empty();
+        };
+        valued_["--control"] = [this](const std::string &v) {
+            o_.control_path = v;
+            return !v.empty();
+        };
+        valued_["--printer"] = [this](const std::string &v) { return add_printer_knob(v); };
         valued_["--vendor-id"] = number(o_.usb.vendor_id, 0, 0xFFFF);
         valued_["--product-id"] = number(o_.usb.product_id, 0, 0xFFFF);
         valued_["--endpoints"] = number(o_.usb.endpoints, 1, 2);
@@ -114,12 +128,12 @@ private:
         // speed up to 512; allow odd sizes too, they are what tests look for.
         valued_["--in-packet-size"] = number(o_.usb.in_packet_size, 1, 1024);
         valued_["--kernel-driver"] = [this](const std::string &v) {
-            static const std::map<std::string, KernelDriver> modes{{"none", KernelDriver::None},
-                                                                   {"detachable",
-                                                                    KernelDriver::Detachable},
-                                                                   {"stuck", KernelDriver::Stuck}};
-            auto mode = modes.find(v);
-            if (mode == modes.end()) return false;
+            static const std::map<std::string, KernelDriver> kModes{{"none", KernelDriver::None},
+                                                                    {"detachable",
+                                                                     KernelDriver::Detachable},
+                                                                    {"stuck", KernelDriver::Stuck}};
+            auto mode = kModes.find(v);
+            if (mode == kModes.end()) return false;
             o_.kernel_driver = mode->second;
             return true;
         };
@@ -135,6 +149,43 @@ private:
         };
     }
 
+    // "K:NAME[=VALUE]": a knob of printer K only, checked as the option
+    // --NAME would be.
+    bool add_printer_knob(const std::string &text)
+    {
+        const std::size_t colon = text.find(':');
+        if (colon == std::string::npos) return false;
+        const auto printer = parse_number(text.substr(0, colon), 8);
+        if (!printer || *printer == 0) return false;
+        PrinterKnob knob;
+        knob.printer = static_cast<unsigned>(*printer);
+        const std::string setting = text.substr(colon + 1);
+        const std::size_t equals = setting.find('=');
+        knob.name = setting.substr(0, equals);
+        if (equals != std::string::npos) knob.value = setting.substr(equals + 1);
+        if (!is_printer_knob(knob.name)) return false;
+        Options scratch;
+        OptionParser check(scratch);
+        if (!check.apply("--" + knob.name, knob.value ? &*knob.value : nullptr).empty()) {
+            return false;
+        }
+        o_.printer_knobs.push_back(std::move(knob));
+        return true;
+    }
+
+public:
+    // Options that belong to the whole run rather than to one printer.
+    static bool is_printer_knob(const std::string &name)
+    {
+        static const char *const run_wide[] = {"log",  "printers", "printer", "tty-name",
+                                               "help", "h",        "control"};
+        for (const char *option : run_wide) {
+            if (name == option) return false;
+        }
+        return !name.empty() && name[0] != '-';
+    }
+
+private:
     // A plain node name below /dev that names no other simulated node.
     bool set_tty_name(const std::string &name)
     {
@@ -203,7 +254,31 @@ ParsedOptions parse_options(const std::vector<std::string> &args)
         }
     }
     result.options.command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    for (const PrinterKnob &knob : result.options.printer_knobs) {
+        if (knob.printer > result.options.printers) {
+            result.error = "--printer " + std::to_string(knob.printer) + ":" + knob.name +
+                           ": there are only " + std::to_string(result.options.printers) +
+                           " printers";
+            break;
+        }
+    }
     return result;
+}
+
+Options options_for_printer(const Options &options, unsigned index)
+{
+    Options own = options;
+    if (index > 0) {
+        // Given for the whole run, the replug concerns the first printer.
+        own.replug_after_ms.reset();
+        if (!own.paper_path.empty()) own.paper_path += "." + std::to_string(index + 1);
+    }
+    OptionParser parser(own);
+    for (const PrinterKnob &knob : options.printer_knobs) {
+        if (knob.printer != index + 1) continue;
+        parser.apply("--" + knob.name, knob.value ? &*knob.value : nullptr);
+    }
+    return own;
 }
 
 std::string usage_text()
@@ -233,14 +308,37 @@ Options (numbers are decimal or 0x-hex):
   --short-answer N       send only the first N bytes of every answer
   --garbage N            send N bytes EE before every answer
   --paper-out            output stopped: host bytes are not taken
+  --print-buffer BYTES   receive buffer (default 16384, 0: no limit); when it
+                         is full the printer takes nothing more
+  --print-rate BYTES_PER_S  how fast the printer prints from it
+                         (default 115200, 0: at once)
+  --paper-mm N           paper left on the roll (default 80000; 0: the roll
+                         is out, bytes wait in the buffer)
+  --near-end-mm N        the near-end sensor reports below N mm (default 5000)
+  --paper FILE           write the printed receipt to FILE (FILE.2, FILE.3,
+                         ... for the other printers)
   --out-partial N        USB: the first OUT transfer takes N bytes, then times out
   --unplug-after-ms N    the printers go away N ms after COMMAND starts
   --printers N           N printers (1 to 8): USB 001/011, 001/012, ...,
                          lp0, lp1, ..., ttyS1, ttyS2, ...; serial numbers
                          K80P1-26-004711, K80P1-26-004712, ...
+  --printer K:KNOB[=VALUE]  a knob for printer K only, for example
+                         --printer 2:paper-out, --printer 3:delay-ms=400,
+                         --printer 2:paper=FILE; any knob but --log,
+                         --printers, --tty-name and --control
+  --control PATH         make the control FIFO at PATH (default: one in the
+                         scratch directory); COMMAND finds it in
+                         $ORVY_SIM_CONTROL. One command per line:
+                           load K MM     a new roll of MM mm in printer K
+                           paper-out K   printer K's roll ends now
+                           unplug K      printer K leaves USB
+                           plug K        it comes back at the next address
+                           silent K      printer K answers no inquiry
+                           answer K      it answers again
   --tty-name NAME        the first printer's serial port (default ttyS1),
                          for example ttyUSB0 or ttyACM0
-  --replug-after-ms N    N ms after COMMAND starts the first printer leaves
+  --replug-after-ms N    N ms after COMMAND starts the first printer (or,
+                         as --printer K:replug-after-ms=N, printer K) leaves
                          USB and comes back 500 ms later at the next free
                          address; its stable links follow it
   --no-usb               no USB device (device files remain)

@@ -8,6 +8,8 @@
 
 #include "answer_shaping.h"
 #include "bytes.h"
+#include "print_buffer.h"
+#include "printer.h"
 #include "records.h"
 
 namespace orvy::sim {
@@ -22,6 +24,13 @@ struct UsbShape {
     unsigned in_packet_size = 64;
     unsigned out_packet_size = 64;
     std::string serial_number = kSerialNumber;
+};
+
+// A knob given to one printer only: --printer K:NAME[=VALUE].
+struct PrinterKnob {
+    unsigned printer = 1;  // from 1
+    std::string name;      // the option without its dashes
+    std::optional<std::string> value;
 };
 
 struct Options {
@@ -45,6 +54,13 @@ struct Options {
     unsigned printers = 1;
     std::string tty_name = "ttyS1";  // the first printer's serial port
     std::optional<unsigned> replug_after_ms;
+    std::size_t print_buffer = kDefaultPrintBuffer;  // bytes, 0: no limit
+    std::uint32_t print_rate = kDefaultPrintRate;    // bytes per second, 0: no limit
+    std::uint64_t paper_mm = kDefaultPaperMm;
+    std::uint64_t near_end_mm = kDefaultNearEndMm;
+    std::string paper_path;    // the printed receipt
+    std::string control_path;  // the control FIFO; empty: one in the scratch directory
+    std::vector<PrinterKnob> printer_knobs;
     bool help = false;
     std::vector<std::string> command;  // empty: the user's shell
 };
@@ -56,6 +72,10 @@ struct ParsedOptions {
 
 // `args` excludes the program name.
 ParsedOptions parse_options(const std::vector<std::string> &args);
+
+// The options of printer `index` (0: the first): the common ones with its
+// --printer knobs applied. With --paper FILE, printer k > 1 writes FILE.k.
+Options options_for_printer(const Options &options, unsigned index);
 
 std::string usage_text();
 

@@ -49,15 +49,21 @@ private:
     Bytes bytes_;
 };
 
+// Status word bits: 0 online (ready to print), 2 paper near end, 3 paper
+// out, 31 cover closed. The state byte is 01 ready or 02 waiting for paper;
+// the error word has bit 0 for paper out.
 Bytes status_record(const PrinterCounters &c)
 {
     RecordWriter w(14);
-    w.u32(0, 0x80000001u);  // online, cover-closed flag in the top bit
+    std::uint32_t status = 0x80000000u;
+    status |= c.paper_out ? 0x08u : 0x01u;
+    if (c.paper_near_end) status |= 0x04u;
+    w.u32(0, status);
     w.u8(4, c.print_job_id);
     w.u16(5, static_cast<std::uint16_t>(c.head_temperature_c));
     w.u16(7, c.board_voltage_tv);
-    w.u8(9, 0x01);      // ready
-    w.u16(10, 0x0000);  // no error
+    w.u8(9, c.paper_out ? 0x02 : 0x01);
+    w.u16(10, c.paper_out ? 0x0001 : 0x0000);
     return w.take();
 }
 
@@ -88,8 +94,10 @@ Bytes sensor_record(const PrinterCounters &c)
     w.u16(19, static_cast<std::uint16_t>(c.head_temperature_c));
     w.u16(21, c.board_voltage_tv);
     // paper pre-end, entry 1, entry 2, head up, cutter 1, cutter 2, exit,
-    // auxiliary, presenter 1, presenter 2
-    w.raw(23, {0x00, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00});
+    // auxiliary, presenter 1, presenter 2; the entry sensors see paper
+    const std::uint8_t paper = c.paper_out ? 0x00 : 0x01;
+    w.raw(23, {c.paper_near_end ? std::uint8_t{0x01} : std::uint8_t{0x00}, paper, paper, 0x00, 0x01,
+               0x00, 0x00, 0x00, 0x00, 0x00});
     return w.take();
 }
 

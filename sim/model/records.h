@@ -35,6 +35,8 @@ struct PrinterCounters {
     std::uint32_t hard_resets = 17;
     std::uint32_t paper_cuts = 1519;
     std::uint16_t paper_loads = 88;
+    bool paper_near_end = false;  // the roll is below its near-end mark
+    bool paper_out = false;       // the roll is out: printing has stopped
 };
 
 // Header 1B FF type size is not part of the record.

@@ -11,7 +11,7 @@ unsigned long bits_per_second(speed_t code)
         speed_t code;
         unsigned long bps;
     };
-    static const Entry table[] = {
+    static const Entry kTable[] = {
         {B0, 0},           {B50, 50},         {B75, 75},         {B110, 110},
         {B134, 134},       {B150, 150},       {B200, 200},       {B300, 300},
         {B600, 600},       {B1200, 1200},     {B1800, 1800},     {B2400, 2400},
@@ -19,7 +19,7 @@ unsigned long bits_per_second(speed_t code)
         {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
         {B500000, 500000}, {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000},
     };
-    for (const auto &entry : table) {
+    for (const auto &entry : kTable) {
         if (entry.code == code) return entry.bps;
     }
     return 0;

@@ -19,6 +19,11 @@ PrinterUnit::PrinterUnit(const Options &options, unsigned index, std::mutex &mut
 bool PrinterUnit::create(std::string &error)
 {
     const unsigned index = shared_.index;
+    if (!shared_.options.paper_path.empty() &&
+        !shared_.engine.open_receipt(shared_.options.paper_path)) {
+        error = "cannot write the receipt " + shared_.options.paper_path;
+        return false;
+    }
     if (!shared_.options.no_usb) {
         if (!plug_usb(UsbPlace{index + 1, 11 + index}, error)) return false;
     } else {

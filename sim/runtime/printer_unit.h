@@ -16,8 +16,9 @@ namespace orvy::sim {
 
 class PrinterUnit {
 public:
-    // Printer `index` (0: the first) at USB address `place.address`, lp<index>
-    // and, for the first, the serial port options.tty_name, else ttyS<index+1>.
+    // Printer `index` (0: the first) with its own `options` at USB address
+    // `place.address`, lp<index> and, for the first, the serial port
+    // options.tty_name, else ttyS<index+1>.
     PrinterUnit(const Options &options, unsigned index, std::mutex &mutex, Transcript &transcript,
                 GMainContext *context, Testbed &testbed);
     PrinterUnit(const PrinterUnit &) = delete;
@@ -38,6 +39,11 @@ public:
     bool return_usb(unsigned address, unsigned lp_number, std::string &error);
 
     const std::string &serial_number() const { return shared_.options.usb.serial_number; }
+    SharedPrinter &shared() { return shared_; }
+    const Options &options() const { return shared_.options; }
+    // USB and its printer-class file are away (a replug or an unplug by the
+    // control channel); the serial port stays.
+    bool away_from_usb() const { return !usb_ && !gone_usb_.empty(); }
 
 private:
     bool plug_usb(UsbPlace place, std::string &error);

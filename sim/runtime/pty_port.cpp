@@ -21,10 +21,17 @@ constexpr guint kSettingsPollMs = 10;
 PtyPort::PtyPort(SharedPrinter &shared, const char *port, int master_fd, bool serial)
     : shared_(shared), link_(shared, port, [this](Bytes bytes) { deliver(std::move(bytes)); }),
       master_(master_fd), serial_(serial)
-{}
+{
+    std::lock_guard lock(shared.mutex);
+    shared.engine.add_waiter(this);
+}
 
 PtyPort::~PtyPort()
 {
+    {
+        std::lock_guard lock(shared_.mutex);
+        shared_.engine.remove_waiter(this);
+    }
     remove_source(read_watch_);
     remove_source(write_watch_);
     remove_source(settings_timer_);
@@ -101,8 +108,17 @@ gboolean PtyPort::on_readable(gint, GIOCondition, gpointer data)
     std::lock_guard lock(self->shared_.mutex);
     if (self->closed_) return G_SOURCE_CONTINUE;
     if (self->serial_) self->report_settings_change();
+    // A full buffer: the bytes stay in the pty, and the client's writes
+    // block once the pty is full too.
+    const std::size_t room = self->shared_.engine.fitting(4096, 0);
+    if (room == 0) {
+        self->waiting_for_room_ = true;
+        g_source_unref(self->read_watch_);
+        self->read_watch_ = nullptr;
+        return G_SOURCE_REMOVE;
+    }
     std::uint8_t chunk[4096];
-    const ssize_t got = read(self->master_, chunk, sizeof chunk);
+    const ssize_t got = read(self->master_, chunk, room);
     if (got > 0) {
         self->link_.host_sent(chunk, static_cast<std::size_t>(got));
     } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -161,6 +177,13 @@ void PtyPort::write_output()
     const auto count = static_cast<std::size_t>(written);
     shared_.transcript.data(link_.port(), false, output_.data(), count);
     output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+void PtyPort::room_freed()
+{
+    if (!waiting_for_room_ || closed_) return;
+    waiting_for_room_ = false;
+    read_watch_ = add_fd_watch(G_IO_IN, &PtyPort::on_readable);
 }
 
 void PtyPort::unplug()

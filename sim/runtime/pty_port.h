@@ -14,7 +14,7 @@
 
 namespace orvy::sim {
 
-class PtyPort {
+class PtyPort : public RoomWaiter {
 public:
     // `serial`: report the client's line settings ("tty"); otherwise the port
     // behaves like usblp (raw, VMIN 1, VTIME 0).
@@ -33,6 +33,9 @@ public:
     // next read or write fails.
     void unplug();
 
+    // With the shared mutex held: reading goes on when it waited for room.
+    void room_freed() override;
+
 private:
     static gboolean on_readable(gint fd, GIOCondition condition, gpointer self);
     static gboolean on_writable(gint fd, GIOCondition condition, gpointer self);
@@ -49,6 +52,7 @@ private:
     int slave_ = -1;
     bool serial_;
     bool closed_ = false;
+    bool waiting_for_room_ = false;
     Bytes output_;
     GSource *read_watch_ = nullptr;
     GSource *write_watch_ = nullptr;

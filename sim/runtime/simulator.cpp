@@ -34,6 +34,7 @@ struct Simulator::Parts {
     std::unique_ptr<WorkDir> work_dir;
     std::unique_ptr<Testbed> testbed;
     std::vector<std::unique_ptr<PrinterUnit>> printers;
+    std::unique_ptr<ControlChannel> control;
     unsigned next_usb_address = 0;
     unsigned next_lp_number = 0;
     GMainLoop *loop = nullptr;
@@ -78,62 +79,141 @@ bool Simulator::set_up(std::string &error)
     parts_->loop = g_main_loop_new(context, FALSE);
 
     for (unsigned i = 0; i < options_.printers; ++i) {
-        parts_->printers.push_back(std::make_unique<PrinterUnit>(options_, i, parts_->mutex,
-                                                                 parts_->transcript, context,
-                                                                 *parts_->testbed));
+        parts_->printers.push_back(
+            std::make_unique<PrinterUnit>(options_for_printer(options_, i), i, parts_->mutex,
+                                          parts_->transcript, context, *parts_->testbed));
         if (!parts_->printers.back()->create(error)) return false;
     }
     parts_->next_usb_address = 11 + options_.printers;
     parts_->next_lp_number = options_.printers;
+    if (!open_control_channel(error)) return false;
 
     std::lock_guard lock(parts_->mutex);
-    for (auto &printer : parts_->printers) printer->send_now(options_.pending);
+    for (auto &printer : parts_->printers) printer->send_now(printer->options().pending);
     return true;
 }
 
+bool Simulator::open_control_channel(std::string &error)
+{
+    const std::string path = options_.control_path.empty() ? parts_->work_dir->path() + "/control"
+                                                           : options_.control_path;
+    Parts *parts = parts_.get();
+    parts_->control = ControlChannel::create(
+        path, options_.printers, parts_->mutex, g_main_context_default(),
+        [parts](const ControlCommand &command, const std::string &line) {
+            control(*parts, command, line);
+        },
+        [parts](const std::string &line, const std::string &reason) {
+            std::fprintf(stderr, "Orvy_Simulator: control: %s: %s\n", line.c_str(), reason.c_str());
+            parts->transcript.event("control", line + ": " + reason);
+        },
+        error);
+    if (!parts_->control) return false;
+    for (auto &printer : parts_->printers) printer->shared().control = parts_->control.get();
+    return true;
+}
+
+// With the mutex held, on whichever thread read the line. Plugging runs on
+// the main loop, as the timers' replugs do.
+void Simulator::control(Parts &parts, const ControlCommand &command, const std::string &line)
+{
+    using Kind = ControlCommand::Kind;
+    parts.transcript.event("control", line);
+    PrinterUnit &unit = *parts.printers.at(command.printer - 1);
+    SharedPrinter &shared = unit.shared();
+    switch (command.kind) {
+    case Kind::Load:
+        shared.printer.load_paper(command.paper_mm);
+        shared.engine.paper_changed();
+        break;
+    case Kind::PaperOut:
+        shared.printer.run_out_of_paper();
+        shared.engine.paper_changed();
+        break;
+    case Kind::Silent: shared.options.silent = true; break;
+    case Kind::Answer: shared.options.silent = false; break;
+    case Kind::Unplug:
+    case Kind::Plug: {
+        struct Plugging {
+            Parts *parts;
+            unsigned index;
+            bool plug;
+        };
+        g_idle_add_full(
+            G_PRIORITY_HIGH,
+            [](gpointer data) -> gboolean {
+                const auto *p = static_cast<Plugging *>(data);
+                PrinterUnit &unit = *p->parts->printers.at(p->index);
+                if (!p->plug) {
+                    unit.leave_usb();
+                } else if (unit.away_from_usb()) {
+                    std::string error;
+                    if (!unit.return_usb(p->parts->next_usb_address++, p->parts->next_lp_number++,
+                                         error)) {
+                        std::fprintf(stderr, "Orvy_Simulator: plug: %s\n", error.c_str());
+                    }
+                }
+                return G_SOURCE_REMOVE;
+            },
+            new Plugging{&parts, command.printer - 1, command.kind == Kind::Plug},
+            [](gpointer data) { delete static_cast<Plugging *>(data); });
+        break;
+    }
+    }
+}
+
+// Each printer's own timed faults.
 void Simulator::start_timers()
 {
-    if (options_.unplug_after_ms) {
-        g_timeout_add(
-            *options_.unplug_after_ms,
-            [](gpointer data) -> gboolean {
-                for (auto &printer : static_cast<Parts *>(data)->printers) printer->unplug();
-                return G_SOURCE_REMOVE;
-            },
-            parts_.get());
-    }
-    if (options_.replug_after_ms) {
-        g_timeout_add(
-            *options_.replug_after_ms,
-            [](gpointer data) -> gboolean {
-                auto *parts = static_cast<Parts *>(data);
-                parts->printers.front()->leave_usb();
-                g_timeout_add(
-                    kReplugAwayMs,
-                    [](gpointer data) -> gboolean {
-                        auto *parts = static_cast<Parts *>(data);
-                        std::string error;
-                        if (!parts->printers.front()->return_usb(parts->next_usb_address++,
-                                                                 parts->next_lp_number++, error)) {
-                            std::fprintf(stderr, "Orvy_Simulator: replug: %s\n", error.c_str());
-                        }
-                        return G_SOURCE_REMOVE;
-                    },
-                    parts);
-                return G_SOURCE_REMOVE;
-            },
-            parts_.get());
-    }
-    if (options_.babble_ms > 0) {
-        g_timeout_add(
-            options_.babble_ms,
-            [](gpointer data) -> gboolean {
-                auto *parts = static_cast<Parts *>(data);
-                std::lock_guard lock(parts->mutex);
-                for (auto &printer : parts->printers) printer->send_now({0x55});
-                return G_SOURCE_CONTINUE;
-            },
-            parts_.get());
+    for (auto &unit : parts_->printers) {
+        PrinterUnit *printer = unit.get();
+        const Options &o = printer->options();
+        if (o.unplug_after_ms) {
+            g_timeout_add(
+                *o.unplug_after_ms,
+                [](gpointer data) -> gboolean {
+                    static_cast<PrinterUnit *>(data)->unplug();
+                    return G_SOURCE_REMOVE;
+                },
+                printer);
+        }
+        if (o.replug_after_ms) {
+            struct Replug {
+                Parts *parts;
+                PrinterUnit *printer;
+            };
+            g_timeout_add_full(
+                G_PRIORITY_DEFAULT, *o.replug_after_ms,
+                [](gpointer data) -> gboolean {
+                    static_cast<Replug *>(data)->printer->leave_usb();
+                    g_timeout_add(
+                        kReplugAwayMs,
+                        [](gpointer data) -> gboolean {
+                            const auto *replug = static_cast<Replug *>(data);
+                            Parts *parts = replug->parts;
+                            std::string error;
+                            if (!replug->printer->return_usb(parts->next_usb_address++,
+                                                             parts->next_lp_number++, error)) {
+                                std::fprintf(stderr, "Orvy_Simulator: replug: %s\n", error.c_str());
+                            }
+                            return G_SOURCE_REMOVE;
+                        },
+                        data);
+                    return G_SOURCE_REMOVE;
+                },
+                new Replug{parts_.get(), printer}, nullptr);
+        }
+        if (o.babble_ms > 0) {
+            g_timeout_add(
+                o.babble_ms,
+                [](gpointer data) -> gboolean {
+                    auto *printer = static_cast<PrinterUnit *>(data);
+                    std::lock_guard lock(printer->shared().mutex);
+                    printer->send_now({0x55});
+                    return G_SOURCE_CONTINUE;
+                },
+                printer);
+        }
     }
 }
 
@@ -164,6 +244,10 @@ void Simulator::finish(int status)
 {
     if (parts_) {
         std::lock_guard lock(parts_->mutex);
+        // The printer goes on printing what it holds after the program has
+        // ended: the receipt shows the whole job.
+        for (auto &printer : parts_->printers) printer->shared().engine.finish();
+        if (parts_->control) parts_->control->remove();
         parts_->transcript.flush();
         // Without a test bed to redirect to, the preload library passes the
         // removal straight through instead of checking every path (5x faster).
@@ -184,7 +268,10 @@ int Simulator::run()
         const int status = fail(error);
         finish(status);
     }
-    child_ = spawn_child(command_or_shell(options_.command), {{"TMPDIR", caller_tmpdir_}}, error);
+    child_ =
+        spawn_child(command_or_shell(options_.command),
+                    {{"TMPDIR", caller_tmpdir_}, {"ORVY_SIM_CONTROL", parts_->control->path()}},
+                    error);
     if (child_ < 0) finish(fail(error));
     set_crash_cleanup(child_, nullptr);
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "control_command.h"
 #include "options.h"
 
 namespace orvy::sim {
@@ -24,6 +25,8 @@ private:
     struct Parts;
     int fail(const std::string &reason);
     bool set_up(std::string &error);
+    bool open_control_channel(std::string &error);
+    static void control(Parts &parts, const ControlCommand &command, const std::string &line);
     void start_timers();
     void on_signal(int signal_number, bool from_keyboard);
     void finish(int status);

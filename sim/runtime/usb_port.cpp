@@ -37,11 +37,17 @@ UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place)
 {
     kernel_driver_attached_ = shared.options.kernel_driver != KernelDriver::None;
     claim_refusals_left_ = shared.options.claim_busy;
+    std::lock_guard lock(shared.mutex);
+    shared.engine.add_waiter(this);
 }
 
 UsbPort::~UsbPort()
 {
     server_.reset();  // its thread ends before the port's state goes
+    {
+        std::lock_guard lock(shared_.mutex);
+        shared_.engine.remove_waiter(this);
+    }
     if (fifo_fd_ >= 0) close(fifo_fd_);
 }
 
@@ -252,7 +258,10 @@ void UsbPort::printer_class_request(Urb &urb, const SetupPacket &setup)
     answer_in_control(urb, std::move(answer));
 }
 
-bool UsbPort::paper_empty() const { return shared_.options.paper_out; }
+bool UsbPort::paper_empty() const
+{
+    return shared_.options.paper_out || shared_.printer.paper_empty();
+}
 
 void UsbPort::answer_in_control(Urb &urb, std::optional<Bytes> answer)
 {
@@ -270,21 +279,67 @@ void UsbPort::answer_in_control(Urb &urb, std::optional<Bytes> answer)
 void UsbPort::bulk_out(Urb &urb)
 {
     const Options &o = shared_.options;
-    if (o.paper_out) return;  // stays in flight until the client gives up
-    const std::uint8_t *bytes = urb.sent.data();
-    std::size_t length = static_cast<std::size_t>(urb.buffer_length);
+    if (o.paper_out) {
+        urb.held = true;  // stays in flight until the client gives up
+        return;
+    }
     if (o.out_partial && !first_out_done_) {
         // The printer takes a part, then stalls the rest until the time-out.
         first_out_done_ = true;
-        length = std::min(length, *o.out_partial);
+        urb.held = true;
+        const std::size_t length =
+            std::min(static_cast<std::size_t>(urb.buffer_length), *o.out_partial);
         urb.actual = static_cast<int>(length);
-        link_.host_sent(bytes, length);
+        link_.host_sent(urb.sent.data(), length);
         return;
     }
     first_out_done_ = true;
-    urb.done = true;
-    urb.actual = static_cast<int>(length);
-    link_.host_sent(bytes, length);
+    if (!out_waiting_before(urb)) take_out_data(urb);
+}
+
+// The printer takes whole packets while its buffer has room for them; the
+// rest of the transfer is not acknowledged and waits, as on the bus.
+void UsbPort::take_out_data(Urb &urb)
+{
+    const auto length = static_cast<std::size_t>(urb.buffer_length);
+    const auto done = static_cast<std::size_t>(urb.actual);
+    const std::size_t fits =
+        shared_.engine.fitting(length - done, shared_.options.usb.out_packet_size);
+    // Taking bytes may drain the buffer and call room_freed(): not again now.
+    taking_ = true;
+    if (fits > 0) link_.host_sent(urb.sent.data() + done, fits);
+    taking_ = false;
+    urb.actual = static_cast<int>(done + fits);
+    urb.done = done + fits == length;
+}
+
+bool UsbPort::out_waiting_before(const Urb &urb) const
+{
+    for (const Urb &other : urbs_) {
+        if (&other == &urb) return false;
+        if (!other.done && !other.held && other.type == USBDEVFS_URB_TYPE_BULK &&
+            other.endpoint == kBulkOut) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void UsbPort::room_freed()
+{
+    if (unplugged_ || taking_) return;
+    bool completed = false;
+    for (Urb &urb : urbs_) {
+        if (urb.done || urb.held || urb.type != USBDEVFS_URB_TYPE_BULK ||
+            urb.endpoint != kBulkOut) {
+            continue;
+        }
+        if (!connected(urb.client)) continue;
+        take_out_data(urb);
+        completed = completed || urb.done;
+        if (!urb.done) break;  // later transfers wait behind this one
+    }
+    if (completed) update_fifo();
 }
 
 // Status and length into the client's URB, its data into the buffer, the

@@ -11,13 +11,14 @@
 #include <string>
 
 #include "ioctl_server.h"
+#include "print_engine.h"
 #include "printer_link.h"
 #include "testbed.h"
 #include "usb_descriptors.h"
 
 namespace orvy::sim {
 
-class UsbPort {
+class UsbPort : public RoomWaiter {
 public:
     UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place);
     ~UsbPort();
@@ -33,6 +34,9 @@ public:
 
     // Main thread, without the mutex: the device leaves the bus.
     void unplug();
+
+    // With the shared mutex held: OUT transfers that wait take what fits.
+    void room_freed() override;
 
     const UsbPlace &place() const { return place_; }
 
@@ -51,6 +55,7 @@ private:
         int actual = 0;
         Bytes payload;  // bytes for the client's buffer
         std::size_t payload_offset = 0;
+        bool held = false;  // OUT that the printer never takes (--paper-out, --out-partial)
     };
 
     void handle_ioctl(unsigned client, IoctlCall &call);
@@ -72,6 +77,8 @@ private:
     // What the port status byte reports: the roll is out.
     bool paper_empty() const;
     void bulk_out(Urb &urb);
+    void take_out_data(Urb &urb);
+    bool out_waiting_before(const Urb &urb) const;
     void deliver(Bytes answer);
     void fill_in_urbs();
     void update_fifo();
@@ -95,6 +102,7 @@ private:
     unsigned claimed_by_ = 0;
     unsigned claim_refusals_left_ = 0;
     bool first_out_done_ = false;
+    bool taking_ = false;
 };
 
 }  // namespace orvy::sim

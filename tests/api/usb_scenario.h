@@ -31,11 +31,11 @@ struct UsbScenario {
     // The n-th result line of a verb (0 = first).
     const ProbeStep &step(const std::string &verb, std::size_t n = 0) const
     {
-        static const ProbeStep missing{"missing", -999, "", -1};
+        static const ProbeStep kMissing{"missing", -999, "", -1};
         for (const auto &s : steps) {
             if (s.verb == verb && n-- == 0) return s;
         }
-        return missing;
+        return kMissing;
     }
     bool log_has(const std::string &line) const
     {
@@ -77,11 +77,11 @@ inline UsbScenario run_usb_scenario(const std::vector<std::string> &sim_options,
     command.insert(command.end(), probe_steps.begin(), probe_steps.end());
     UsbScenario scenario;
     scenario.run = orvy::test::run_under_simulator(sim_options, command, limit_seconds);
-    static const std::regex result_line(
+    static const std::regex kResultLine(
         R"(^(open|write|read|clear|close)(?: = (-?\d+))?(?: \[([0-9A-F ]*)\])?(?: \((\d+) ms\))?$)");
     for (const auto &line : orvy::test::lines_of(scenario.run.out)) {
         std::smatch m;
-        if (std::regex_match(line, m, result_line)) {
+        if (std::regex_match(line, m, kResultLine)) {
             scenario.steps.push_back({m[1], m[2].matched ? std::stol(m[2]) : 0, m[3],
                                       m[4].matched ? std::stol(m[4]) : -1});
         } else if (line.rfind("state ", 0) == 0) {

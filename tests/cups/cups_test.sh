@@ -10,6 +10,8 @@
 #       job        a job sent through the backend arrives once, byte for byte
 #       queue      a private cupsd (127.0.0.1, a free port, its own files)
 #                  prints an lp job and an ipptool job on a raw queue
+#       paper      with the roll out the backend's job waits; once a roll is
+#                  loaded (control channel) it completes, nothing lost
 #
 # Exit status 77 (skipped) when CUPS is not installed, or for the queue when
 # not run as root (cupsd runs its root-only backend wrapper as root). Every
@@ -30,6 +32,15 @@ if [ "${1:-}" = "--inside" ]; then
     job)
       DEVICE_URI=$uri timeout 60 "$backend" 1 root receipt 1 "" "$dir/job1" \
         >"$dir/backend.out" 2>"$dir/backend.err" ;;
+    paper)
+      DEVICE_URI=$uri timeout 60 "$backend" 1 root receipt 1 "" "$dir/job1" \
+        >"$dir/backend.out" 2>"$dir/backend.err" &
+      job=$!
+      sleep 3
+      # Still waiting, with part of the job in the printer's buffer.
+      kill -0 "$job" 2>/dev/null && echo waiting >"$dir/before_load"
+      echo "load 1 80000" >"$ORVY_SIM_CONTROL"
+      wait "$job" ;;
     queue)
       . "$(dirname "$0")/private_cupsd.sh"
       start_cupsd "$dir"
@@ -68,7 +79,10 @@ awk 'BEGIN { for (i = 1; i <= 120; i++) printf "Receipt line %03d  kiosk 4711  E
 awk 'BEGIN { for (i = 0; i < 256; i++) if (i != 29) printf "%c", i; printf "IPP job end\n" }' \
   >"$dir/job2"
 
-timeout 170 "$simulator" --log "$dir/wire.log" -- sh "$0" --inside "$case_name" "$dir" "$list" ||
+roll=""
+[ "$case_name" != paper ] || roll="--paper-mm 0 --print-buffer 1024 --paper $dir/receipt"
+# shellcheck disable=SC2086
+timeout 170 "$simulator" --log "$dir/wire.log" $roll -- sh "$0" --inside "$case_name" "$dir" "$list" ||
   { echo "run failed ($?)"; cat "$dir"/*.err "$dir/log/error_log" 2>/dev/null | tail -40; exit 1; }
 
 fail() { echo "FAILED: $1"; exit 1; }
@@ -84,6 +98,11 @@ case $case_name in
       fail "backend listing: $(cat "$dir/backend.out"), wanted: $wanted" ;;
   job)
     [ "$(wire_out)" = "$(hex_of "$dir/job1")" ] || fail "job bytes differ: $(cat "$dir/wire.log")" ;;
+  paper)
+    [ -f "$dir/before_load" ] || fail "the job did not wait for paper: $(cat "$dir/backend.err")"
+    [ "$(wire_out)" = "$(hex_of "$dir/job1")" ] || fail "job bytes differ: $(cat "$dir/wire.log")"
+    [ "$(sed -n 's/^|//p' "$dir/receipt")" = "$(cat "$dir/job1")" ] ||
+      fail "the receipt is not the job: $(head -5 "$dir/receipt")" ;;
   queue)
     grep -qF "direct $uri" "$dir/lpinfo.out" || fail "lpinfo -v: $(cat "$dir/lpinfo.out")"
     grep -q 'idle' "$dir/printer.out" || fail "printer state: $(cat "$dir/printer.out")"

@@ -13,38 +13,38 @@
 
 namespace orvy::test::demos {
 
-inline const std::string inquiry_status = ORVY_DEMO_INQUIRY_STATUS_PATH;
-inline const std::string page_length = ORVY_DEMO_PAGE_LENGTH_PATH;
-inline const std::string form_feed = ORVY_DEMO_FORM_FEED_PATH;
+inline const std::string kInquiryStatus = ORVY_DEMO_INQUIRY_STATUS_PATH;
+inline const std::string kPageLength = ORVY_DEMO_PAGE_LENGTH_PATH;
+inline const std::string kFormFeed = ORVY_DEMO_FORM_FEED_PATH;
 
-inline const std::string usb_port = "/dev/bus/usb/001/011";
-inline const std::string rule(49, '-');
+inline const std::string kUsbPort = "/dev/bus/usb/001/011";
+inline const std::string kRule(49, '-');
 
 inline std::string usage(const std::string &program)
 {
     const std::string example =
-        program == page_length ? "\"/dev/bus/usb/001/011\" 1255 " : "\"/dev/bus/usb/001/011\"";
+        program == kPageLength ? "\"/dev/bus/usb/001/011\" 1255 " : "\"/dev/bus/usb/001/011\"";
     return "\nERROR: No printer path available or page length missing, example usage : " + program +
            " " + example + "\n\n";
 }
 
 inline std::string start_banner(const std::string &program)
 {
-    return "\n" + rule + "\n--- START OF APPLICATION (" + program + ")\n" + rule + "\n";
+    return "\n" + kRule + "\n--- START OF APPLICATION (" + program + ")\n" + kRule + "\n";
 }
 
 // `handle` as printed; `millimetres` only for the page length sample.
 inline std::string parameter_block(const std::string &port, const std::string &handle,
                                    const std::string &millimetres = "")
 {
-    std::string block = "\n" + rule + "\n--- Printer name \t= " + port + "\n";
+    std::string block = "\n" + kRule + "\n--- Printer name \t= " + port + "\n";
     if (!millimetres.empty()) block += "--- Page length \t= " + millimetres + " mm\n";
-    return block + "--- Printer handler \t= " + handle + "\n" + rule + "\n";
+    return block + "--- Printer handler \t= " + handle + "\n" + kRule + "\n";
 }
 
 inline std::string end_banner(const std::string &program)
 {
-    return rule + "\n\n" + rule + "\n--- END OF APPLICATION (" + program + ")\n" + rule + "\n";
+    return kRule + "\n\n" + kRule + "\n--- END OF APPLICATION (" + program + ")\n" + kRule + "\n";
 }
 
 // The byte dump of bytes given as blank-separated hex ("1B FF 03 6D"):
@@ -66,9 +66,9 @@ inline std::string dump(const std::string &hex_bytes)
 // form a non-negative intptr_t.
 inline std::string with_handle_placeholder(const std::string &out)
 {
-    static const std::regex handle_line("--- Printer handler \t= ([0-9]+)\n");
+    static const std::regex kHandleLine("--- Printer handler \t= ([0-9]+)\n");
     std::smatch match;
-    if (!std::regex_search(out, match, handle_line)) {
+    if (!std::regex_search(out, match, kHandleLine)) {
         ADD_FAILURE() << "no handle line in:\n" << out;
         return out;
     }
@@ -80,7 +80,7 @@ inline std::string with_handle_placeholder(const std::string &out)
 // Parameterised cases carry a name: it names the test, and gtest prints it for the case.
 #define NAMED_CASE(Case)                                                                           \
     friend void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
-inline const auto case_name = [](const auto &info) { return info.param.name; };
+inline const auto kCaseName = [](const auto &info) { return info.param.name; };
 
 // The simulator's own failure (125: an option it does not know yet, no
 // preload library) or its absence skips the test.

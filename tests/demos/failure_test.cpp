@@ -20,7 +20,7 @@ class DemoOpenFailureTest : public testing::TestWithParam<OpenFailureCase> {};
 TEST_P(DemoOpenFailureTest, ShowsTheCodeUnsignedAndWritesNothing)
 {
     const OpenFailureCase &c = GetParam();
-    for (const std::string &program : {inquiry_status, form_feed}) {
+    for (const std::string &program : {kInquiryStatus, kFormFeed}) {
         const RunResult run = run_under_simulator(c.sim_options, {program, c.port});
         SKIP_WITHOUT_SIMULATOR(run);
 
@@ -34,11 +34,11 @@ TEST_P(DemoOpenFailureTest, ShowsTheCodeUnsignedAndWritesNothing)
 TEST_P(DemoOpenFailureTest, PageLengthShowsTheLengthAllTheSame)
 {
     const OpenFailureCase &c = GetParam();
-    const RunResult run = run_under_simulator(c.sim_options, {page_length, c.port, "300"});
+    const RunResult run = run_under_simulator(c.sim_options, {kPageLength, c.port, "300"});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, start_banner(page_length) + parameter_block(c.port, c.printed_code, "30.0") +
+    EXPECT_EQ(run.out, start_banner(kPageLength) + parameter_block(c.port, c.printed_code, "30.0") +
                            "--- ERROR: OPENING PRINTER = " + c.port + " \n");
     EXPECT_EQ(run.log.find(" > "), std::string::npos) << run.log;
 }
@@ -47,12 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
     Ports, DemoOpenFailureTest,
     testing::Values(
         // -2: no device at that bus and address
-        OpenFailureCase{"EmptyBus", {"--no-usb"}, usb_port, "18446744073709551614"},
+        OpenFailureCase{"EmptyBus", {"--no-usb"}, kUsbPort, "18446744073709551614"},
         // -1: the device file cannot be opened
         OpenFailureCase{"MissingDeviceFile", {}, "/dev/usb/lp7", "18446744073709551615"},
         // -2: a name of no known form in a fresh process
         OpenFailureCase{"UnknownForm", {}, "/tmp/printer", "18446744073709551614"}),
-    case_name);
+    kCaseName);
 
 // The printer sends only the first 50 bytes of its answer: the header and 46
 // block bytes.
@@ -61,16 +61,16 @@ class DemoShortAnswerTest : public testing::TestWithParam<std::string> {};
 TEST_P(DemoShortAnswerTest, DumpsTheHeaderThenReportsTheMissingBlock)
 {
     const std::string port = GetParam();
-    const RunResult run = run_under_simulator({"--short-answer", "50"}, {inquiry_status, port});
+    const RunResult run = run_under_simulator({"--short-answer", "50"}, {kInquiryStatus, port});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(with_handle_placeholder(run.out),
-              start_banner(inquiry_status) + parameter_block(port, "<handle>") +
+              start_banner(kInquiryStatus) + parameter_block(port, "<handle>") +
                   "--- PRINTER STATUS INQUIRY CMD SENT: \t\t[1D] [61] [02] \n"
                   "--- PRINTER INFO STATUS READ HEADER DATA: \t[1B] [FF] [03] [6D] \n"
                   "--- ERROR: COULD NOT READ PRINTER INFO BODY DATA !\n");
-    if (port == usb_port) {
+    if (port == kUsbPort) {
         EXPECT_NE(run.log.find("usb: release interface 0"), std::string::npos)
             << "the clean-up closes the connection\n"
             << run.log;
@@ -78,15 +78,15 @@ TEST_P(DemoShortAnswerTest, DumpsTheHeaderThenReportsTheMissingBlock)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, DemoShortAnswerTest,
-                         testing::Values(usb_port, std::string("/dev/usb/lp0")),
+                         testing::Values(kUsbPort, std::string("/dev/usb/lp0")),
                          [](const testing::TestParamInfo<std::string> &info) {
-                             return info.param == usb_port ? "Usb" : "Lp";
+                             return info.param == kUsbPort ? "Usb" : "Lp";
                          });
 
 TEST(DemoAnswerTest, AnotherHeaderIsDumpedAndTheBlockReadAllTheSame)
 {
     const RunResult run = run_under_simulator({"--answer-type", "9", "--answer-size", "0x20"},
-                                              {inquiry_status, usb_port});
+                                              {kInquiryStatus, kUsbPort});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
@@ -94,7 +94,7 @@ TEST(DemoAnswerTest, AnotherHeaderIsDumpedAndTheBlockReadAllTheSame)
                            "--- PRINTER INFO STATUS READ BODY DATA: \t"),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find(end_banner(inquiry_status)), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(end_banner(kInquiryStatus)), std::string::npos) << run.out;
 }
 
 // The printer's output is stopped: the first command fails, the second is never sent.
@@ -116,7 +116,7 @@ TEST_P(DemoPaperOutTest, ReportsTheFailedWriteAndStops)
 
     EXPECT_EQ(run.exit_status, 0);
     const std::string out = with_handle_placeholder(run.out);
-    const std::string expected_end = rule + "\n" + c.failure_line + "\n";
+    const std::string expected_end = kRule + "\n" + c.failure_line + "\n";
     ASSERT_GE(out.size(), expected_end.size());
     EXPECT_EQ(out.substr(out.size() - expected_end.size()), expected_end) << out;
     if (!c.never_sent.empty()) {
@@ -131,18 +131,18 @@ TEST_P(DemoPaperOutTest, ReportsTheFailedWriteAndStops)
 INSTANTIATE_TEST_SUITE_P(
     Samples, DemoPaperOutTest,
     testing::Values(PaperOutCase{"FormFeed",
-                                 {form_feed, usb_port},
+                                 {kFormFeed, kUsbPort},
                                  "--- ERROR: COULD NOT SENT FORM FEED CMD !",
                                  "1B F0"},
                     PaperOutCase{"PageLength",
-                                 {page_length, usb_port, "1255"},
+                                 {kPageLength, kUsbPort, "1255"},
                                  "--- ERROR: COULD NOT SENT PAGE LENGTH CMD !",
                                  "1B F2"},
                     PaperOutCase{"InquiryStatus",
-                                 {inquiry_status, usb_port},
+                                 {kInquiryStatus, kUsbPort},
                                  "--- ERROR: COULD NOT SENT PRINTER STATUS INQUIRY CMD !",
                                  ""}),
-    case_name);
+    kCaseName);
 
 }  // namespace
 }  // namespace orvy::test::demos

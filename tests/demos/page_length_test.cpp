@@ -18,14 +18,14 @@ class DemoPageLengthTest : public testing::TestWithParam<PageLengthCase> {};
 TEST_P(DemoPageLengthTest, SendsTheEncodedLengthAndShowsItInMillimetres)
 {
     const PageLengthCase &c = GetParam();
-    const RunResult run = run_under_simulator({}, {page_length, usb_port, c.argument});
+    const RunResult run = run_under_simulator({}, {kPageLength, kUsbPort, c.argument});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    const std::string block = parameter_block(usb_port, "<handle>", c.millimetres);
+    const std::string block = parameter_block(kUsbPort, "<handle>", c.millimetres);
     EXPECT_NE(with_handle_placeholder(run.out).find(block), std::string::npos) << run.out;
     EXPECT_EQ(transcript_bytes(run.log, "usb", ">"), "1B F1 01 03 0A " + c.hi_lo + " 1B F2 03 00");
-    EXPECT_NE(run.out.find(end_banner(page_length)), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(end_banner(kPageLength)), std::string::npos) << run.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // beyond int: clamped to INT_MAX / INT_MIN rather than undefined
                     PageLengthCase{"AboveIntRange", "99999999999", "80 7F", "214748364.7"},
                     PageLengthCase{"BelowIntRange", "-99999999999", "80 80", "-214748364.8"}),
-    case_name);
+    kCaseName);
 
 }  // namespace
 }  // namespace orvy::test::demos

@@ -25,30 +25,30 @@ void expect_released_after_last_write(const std::string &log)
 
 TEST(DemoSuccessfulRunTest, FormFeedSendsFormFeedThenFullCutInTwoWrites)
 {
-    const RunResult run = run_under_simulator({}, {form_feed, usb_port});
+    const RunResult run = run_under_simulator({}, {kFormFeed, kUsbPort});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(with_handle_placeholder(run.out), start_banner(form_feed) +
-                                                    parameter_block(usb_port, "<handle>") +
+    EXPECT_EQ(with_handle_placeholder(run.out), start_banner(kFormFeed) +
+                                                    parameter_block(kUsbPort, "<handle>") +
                                                     "--- FORM FEED CMD SENT OK\n"
                                                     "--- FULL CUT CMD SENT OK\n" +
-                                                    end_banner(form_feed));
+                                                    end_banner(kFormFeed));
     EXPECT_EQ(usb_transfers_out(run.log), (std::vector<std::string>{"0C", "1B F0 06 01 02"}));
     expect_released_after_last_write(run.log);
 }
 
 TEST(DemoSuccessfulRunTest, PageLengthSendsTheLengthInBase255ThenHardReset)
 {
-    const RunResult run = run_under_simulator({}, {page_length, usb_port, "1255"});
+    const RunResult run = run_under_simulator({}, {kPageLength, kUsbPort, "1255"});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(with_handle_placeholder(run.out), start_banner(page_length) +
-                                                    parameter_block(usb_port, "<handle>", "125.5") +
+    EXPECT_EQ(with_handle_placeholder(run.out), start_banner(kPageLength) +
+                                                    parameter_block(kUsbPort, "<handle>", "125.5") +
                                                     "--- PAGE LENGTH CMD SENT OK\n"
                                                     "--- HARD RESET CMD SENT OK\n" +
-                                                    end_banner(page_length));
+                                                    end_banner(kPageLength));
     EXPECT_EQ(usb_transfers_out(run.log),
               (std::vector<std::string>{"1B F1 01 03 0A 04 EB", "1B F2 03 00"}));
     expect_released_after_last_write(run.log);
@@ -56,7 +56,7 @@ TEST(DemoSuccessfulRunTest, PageLengthSendsTheLengthInBase255ThenHardReset)
 
 TEST(DemoSuccessfulRunTest, InquiryStatusDumpsCommandHeaderAndBlock)
 {
-    const RunResult run = run_under_simulator({}, {inquiry_status, usb_port});
+    const RunResult run = run_under_simulator({}, {kInquiryStatus, kUsbPort});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
@@ -66,11 +66,11 @@ TEST(DemoSuccessfulRunTest, InquiryStatusDumpsCommandHeaderAndBlock)
     ASSERT_EQ(answer.substr(0, 11), "1B FF 03 6D");
 
     EXPECT_EQ(with_handle_placeholder(run.out),
-              start_banner(inquiry_status) + parameter_block(usb_port, "<handle>") +
+              start_banner(kInquiryStatus) + parameter_block(kUsbPort, "<handle>") +
                   "--- PRINTER STATUS INQUIRY CMD SENT: \t\t[1D] [61] [02] \n"
                   "--- PRINTER INFO STATUS READ HEADER DATA: \t[1B] [FF] [03] [6D] \n"
                   "--- PRINTER INFO STATUS READ BODY DATA: \t" +
-                  dump(answer.substr(12)) + end_banner(inquiry_status));
+                  dump(answer.substr(12)) + end_banner(kInquiryStatus));
     expect_released_after_last_write(run.log);
 }
 
@@ -89,7 +89,7 @@ class DemoDeviceFilePortTest : public testing::TestWithParam<PortCase> {};
 TEST_P(DemoDeviceFilePortTest, RunsToTheEndAndSendsTheCommands)
 {
     const PortCase &c = GetParam();
-    const bool with_length = c.program == page_length;
+    const bool with_length = c.program == kPageLength;
     std::vector<std::string> command{c.program, c.port};
     if (with_length) command.push_back("1255");
 
@@ -106,15 +106,15 @@ TEST_P(DemoDeviceFilePortTest, RunsToTheEndAndSendsTheCommands)
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, DemoDeviceFilePortTest,
-    testing::Values(PortCase{"FormFeedLp", form_feed, "/dev/usb/lp0", "lp", "0C 1B F0 06 01 02"},
-                    PortCase{"FormFeedTty", form_feed, "/dev/ttyS1", "tty", "0C 1B F0 06 01 02"},
-                    PortCase{"PageLengthLp", page_length, "/dev/usb/lp0", "lp",
+    testing::Values(PortCase{"FormFeedLp", kFormFeed, "/dev/usb/lp0", "lp", "0C 1B F0 06 01 02"},
+                    PortCase{"FormFeedTty", kFormFeed, "/dev/ttyS1", "tty", "0C 1B F0 06 01 02"},
+                    PortCase{"PageLengthLp", kPageLength, "/dev/usb/lp0", "lp",
                              "1B F1 01 03 0A 04 EB 1B F2 03 00"},
-                    PortCase{"PageLengthTty", page_length, "/dev/ttyS1", "tty",
+                    PortCase{"PageLengthTty", kPageLength, "/dev/ttyS1", "tty",
                              "1B F1 01 03 0A 04 EB 1B F2 03 00"},
-                    PortCase{"InquiryStatusLp", inquiry_status, "/dev/usb/lp0", "lp", "1D 61 02"},
-                    PortCase{"InquiryStatusTty", inquiry_status, "/dev/ttyS1", "tty", "1D 61 02"}),
-    case_name);
+                    PortCase{"InquiryStatusLp", kInquiryStatus, "/dev/usb/lp0", "lp", "1D 61 02"},
+                    PortCase{"InquiryStatusTty", kInquiryStatus, "/dev/ttyS1", "tty", "1D 61 02"}),
+    kCaseName);
 
 }  // namespace
 }  // namespace orvy::test::demos

@@ -27,19 +27,19 @@ TEST_P(DemoUsageTest, PrintsOnlyTheUsageTextAndExitsWithZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, DemoUsageTest,
-                         testing::Values(UsageCase{"InquiryStatus", inquiry_status, {}},
-                                         UsageCase{"FormFeed", form_feed, {}},
-                                         UsageCase{"PageLength", page_length, {}},
-                                         UsageCase{"PageLengthPortAlone", page_length, {usb_port}}),
-                         case_name);
+                         testing::Values(UsageCase{"InquiryStatus", kInquiryStatus, {}},
+                                         UsageCase{"FormFeed", kFormFeed, {}},
+                                         UsageCase{"PageLength", kPageLength, {}},
+                                         UsageCase{"PageLengthPortAlone", kPageLength, {kUsbPort}}),
+                         kCaseName);
 
 TEST(DemoUsageTest, PageLengthWithThePortAloneLeavesThePrinterAlone)
 {
-    const RunResult run = run_under_simulator({}, {page_length, usb_port});
+    const RunResult run = run_under_simulator({}, {kPageLength, kUsbPort});
     SKIP_WITHOUT_SIMULATOR(run);
 
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, usage(page_length));
+    EXPECT_EQ(run.out, usage(kPageLength));
     EXPECT_EQ(run.log.find("usb"), std::string::npos) << run.log;
 }
 

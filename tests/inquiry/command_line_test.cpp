@@ -13,7 +13,7 @@ namespace {
 using namespace orvy::test::inquiry;
 
 // A device file that does not exist, so the open fails with -1.
-constexpr const char *missing_port = "/dev/usb/lp99";
+constexpr const char *kMissingPort = "/dev/usb/lp99";
 
 std::string invalid(int position, const std::string &argument)
 {
@@ -21,14 +21,14 @@ std::string invalid(int position, const std::string &argument)
            argument + "\")\n";
 }
 
-const std::string missing_port_line =
+const std::string kMissingPortLine =
     "! Orvy_InquiryTool: missing printer port (e.g. \"\\dev\\usb\\lp0\")\n";
-const std::string missing_arguments_line = "! Orvy_InquiryTool: missing arguments\n";
-const std::string open_failed_line =
-    std::string("! Orvy_InquiryTool: could not open connection \"") + missing_port +
+const std::string kMissingArgumentsLine = "! Orvy_InquiryTool: missing arguments\n";
+const std::string kOpenFailedLine =
+    std::string("! Orvy_InquiryTool: could not open connection \"") + kMissingPort +
     "\"to printer, error=-1 \n";
-const std::string opening =
-    std::string("# Opening connection to printer port \"") + missing_port + "\" ... ";
+const std::string kOpening =
+    std::string("# Opening connection to printer port \"") + kMissingPort + "\" ... ";
 
 struct CommandLineCase {
     const char *what;
@@ -49,52 +49,52 @@ TEST_P(CommandLine, PrintsTheMessagesAndFailsWithStatus255)
     EXPECT_EQ(result.err, "") << c.what;
 }
 
-const std::string banner_and_help = "<banner>\n" + expected_help();
+const std::string kBannerAndHelp = "<banner>\n" + expected_help();
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, CommandLine,
     testing::Values(
-        CommandLineCase{"no arguments", {}, missing_port_line + banner_and_help},
-        CommandLineCase{"options only", {"-s", "-v"}, missing_port_line + banner_and_help},
-        CommandLineCase{"help alone", {"-h"}, missing_port_line + banner_and_help},
+        CommandLineCase{"no arguments", {}, kMissingPortLine + kBannerAndHelp},
+        CommandLineCase{"options only", {"-s", "-v"}, kMissingPortLine + kBannerAndHelp},
+        CommandLineCase{"help alone", {"-h"}, kMissingPortLine + kBannerAndHelp},
         CommandLineCase{"port without code, silent",
                         {"-s", "/dev/usb/lp0"},
-                        missing_arguments_line + banner_and_help},
+                        kMissingArgumentsLine + kBannerAndHelp},
         CommandLineCase{"code with a non-hex digit",
                         {"/dev/usb/lp0", "[1G]"},
-                        invalid(2, "[1G]") + banner_and_help},
+                        invalid(2, "[1G]") + kBannerAndHelp},
         CommandLineCase{"code of three characters",
                         {"/dev/usb/lp0", "[01"},
-                        invalid(2, "[01") + banner_and_help},
+                        invalid(2, "[01") + kBannerAndHelp},
         CommandLineCase{"code without brackets",
                         {"/dev/usb/lp0", "01"},
-                        invalid(2, "01") + banner_and_help},
+                        invalid(2, "01") + kBannerAndHelp},
         CommandLineCase{"code of five characters",
                         {"/dev/usb/lp0", "[01]]"},
-                        invalid(2, "[01]]") + banner_and_help},
-        CommandLineCase{"unknown option", {"-x"}, invalid(1, "-x") + banner_and_help},
+                        invalid(2, "[01]]") + kBannerAndHelp},
+        CommandLineCase{"unknown option", {"-x"}, invalid(1, "-x") + kBannerAndHelp},
         CommandLineCase{"option of two letters",
                         {"-sv", "/dev/usb/lp0", "[01]"},
-                        invalid(1, "-sv") + banner_and_help},
+                        invalid(1, "-sv") + kBannerAndHelp},
         CommandLineCase{"argument after the code",
                         {"/dev/usb/lp0", "[01]", "extra"},
-                        invalid(3, "extra") + banner_and_help},
+                        invalid(3, "extra") + kBannerAndHelp},
         CommandLineCase{"option after the port",
                         {"/dev/usb/lp0", "-s", "[01]"},
-                        invalid(2, "-s") + banner_and_help},
+                        invalid(2, "-s") + kBannerAndHelp},
         CommandLineCase{"port without leading slash",
                         {"dev/usb/lp0", "[01]"},
-                        invalid(1, "dev/usb/lp0") + banner_and_help},
-        CommandLineCase{"empty port", {"-v", "", "[01]"}, invalid(2, "") + banner_and_help},
+                        invalid(1, "dev/usb/lp0") + kBannerAndHelp},
+        CommandLineCase{"empty port", {"-v", "", "[01]"}, invalid(2, "") + kBannerAndHelp},
         CommandLineCase{"help with a run",
-                        {"-h", missing_port, "[01]"},
-                        banner_and_help + opening + "failed\n" + open_failed_line},
+                        {"-h", kMissingPort, "[01]"},
+                        kBannerAndHelp + kOpening + "failed\n" + kOpenFailedLine},
         CommandLineCase{"open failure",
-                        {missing_port, "[3F]"},
-                        "<banner>\n" + opening + "failed\n" + open_failed_line},
+                        {kMissingPort, "[3F]"},
+                        "<banner>\n" + kOpening + "failed\n" + kOpenFailedLine},
         CommandLineCase{"open failure, silent",
-                        {"-s", "-v", missing_port, "[3f]"},
-                        open_failed_line}),
+                        {"-s", "-v", kMissingPort, "[3f]"},
+                        kOpenFailedLine}),
     [](const auto &info) { return test_name(info.param.what); });
 
 }  // namespace

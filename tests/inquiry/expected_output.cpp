@@ -12,7 +12,7 @@ namespace orvy::test::inquiry {
 
 const std::vector<ExpectedRecord> &expected_records()
 {
-    static const std::vector<ExpectedRecord> records{
+    static const std::vector<ExpectedRecord> kRecords{
         {0x01,
          "printer_status",
          14,
@@ -85,7 +85,7 @@ const std::vector<ExpectedRecord> &expected_records()
           {"printer_life.dwNrOfPaperCuts", 25, 4, 'u'},
           {"printer_life.wNrOfPaperLoads", 29, 2, 'u'}}},
     };
-    return records;
+    return kRecords;
 }
 
 const ExpectedRecord &expected_record(unsigned mask)
@@ -201,14 +201,14 @@ std::string expected_help()
 
 std::string with_banner_marked(const std::string &output)
 {
-    static const std::regex banner(
+    static const std::regex kBanner(
         "# Velmora - Orvy_InquiryTool - Version R3-V1\\.04e-BETA - "
         "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) ( [1-9]|[12][0-9]|3[01]) [0-9]{4} - "
         "([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]");
     std::istringstream in(output);
     std::string marked;
     for (std::string line; std::getline(in, line);) {
-        marked += std::regex_match(line, banner) ? "<banner>" : line;
+        marked += std::regex_match(line, kBanner) ? "<banner>" : line;
         if (!in.eof()) marked += '\n';
     }
     return marked;

@@ -8,7 +8,7 @@
 
 namespace orvy::test::inquiry {
 
-inline constexpr const char *tool = "Orvy_InquiryTool";
+inline constexpr const char *kTool = "Orvy_InquiryTool";
 
 struct ExpectedField {
     const char *name;

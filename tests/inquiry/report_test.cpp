@@ -89,9 +89,9 @@ TEST_P(FieldDecoding, PrintsTheFieldLineFromTheStoredBytes)
         << output;
 }
 
-const std::string slot_x11(11, 'X');
-const std::string slot_z13(13, 'Z');
-const std::string slot_a21(21, 'A');
+const std::string kSlotX11(11, 'X');
+const std::string kSlotZ13(13, 'Z');
+const std::string kSlotA21(21, 'A');
 
 INSTANTIATE_TEST_SUITE_P(
     Edges, FieldDecoding,
@@ -165,10 +165,10 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"text up to its zero byte", 0x02, 1, text_bytes(std::string("AB\0CD", 5)),
                   "printer_info.szPartNr", "\"AB\""},
         FieldCase{"empty text slot", 0x02, 18, {0x00, 'Q'}, "printer_info.szSerialNr", "\"\""},
-        FieldCase{"full slot stops at its end", 0x02, 81, text_bytes(slot_x11 + slot_z13),
-                  "printer_info.szFwVersion", "\"" + slot_x11 + "\""},
-        FieldCase{"full last slot before a word", 0x02, 92, text_bytes(slot_z13 + "ABCD"),
-                  "printer_info.szFwDate", "\"" + slot_z13 + "\""},
+        FieldCase{"full slot stops at its end", 0x02, 81, text_bytes(kSlotX11 + kSlotZ13),
+                  "printer_info.szFwVersion", "\"" + kSlotX11 + "\""},
+        FieldCase{"full last slot before a word", 0x02, 92, text_bytes(kSlotZ13 + "ABCD"),
+                  "printer_info.szFwDate", "\"" + kSlotZ13 + "\""},
         FieldCase{"grouped hex of four-byte entries", 0x08, 127, counting(24, 0xA0),
                   "printer_flash.wCrc16",
                   "[A0A1A2A3] [A4A5A6A7] [A8A9AAAB] [ACADAEAF] [B0B1B2B3] [B4B5B6B7]"},
@@ -181,9 +181,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "printer_flash.szInfo",
                   "\"\" \"\" \"\" \"\" \"\" \"\" "},
         FieldCase{"six texts, one full", 0x08, 1,
-                  text_bytes(std::string("ONE") + std::string(18, '\0') + slot_a21 + "THREE"),
+                  text_bytes(std::string("ONE") + std::string(18, '\0') + kSlotA21 + "THREE"),
                   "printer_flash.szInfo",
-                  "\"ONE\" \"" + slot_a21 + "\" \"THREE\" \"\" \"\" \"\" "}),
+                  "\"ONE\" \"" + kSlotA21 + "\" \"THREE\" \"\" \"\" \"\" "}),
     [](const auto &info) { return test_name(info.param.what); });
 
 TEST(Report, VerbosePrintsTheHexLineThenEveryFieldLine)

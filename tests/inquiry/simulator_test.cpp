@@ -13,14 +13,14 @@ namespace {
 using namespace orvy::test::inquiry;
 using orvy::test::RunResult;
 
-constexpr const char *usb = "/dev/bus/usb/001/011";
-constexpr const char *lp = "/dev/usb/lp0";
-constexpr const char *tty = "/dev/ttyS1";
+constexpr const char *kUsb = "/dev/bus/usb/001/011";
+constexpr const char *kLp = "/dev/usb/lp0";
+constexpr const char *kTty = "/dev/ttyS1";
 constexpr int simulator_failed = 125;
 
 const char *port_kind(const std::string &port)
 {
-    return port == usb ? "usb" : port == lp ? "lp" : "tty";
+    return port == kUsb ? "usb" : port == kLp ? "lp" : "tty";
 }
 
 RunResult run_tool(const std::vector<std::string> &sim_options,
@@ -90,22 +90,22 @@ TEST_P(FullReport, VerbosePrintsSixHexLinesAnd53FieldLines)
                                                   reports_from_hex_lines(result.out, true, true) +
                                                   closed(port));
 
-    static const std::regex field_or_hex_line("printer_[a-z]+(\\.[A-Za-z0-9]+)? + = .*");
+    static const std::regex kFieldOrHexLine("printer_[a-z]+(\\.[A-Za-z0-9]+)? + = .*");
     int lines = 0;
     for (const auto &line : orvy::test::lines_of(result.out)) {
-        if (!std::regex_match(line, field_or_hex_line)) continue;
+        if (!std::regex_match(line, kFieldOrHexLine)) continue;
         ++lines;
         EXPECT_EQ(line.substr(50, 3), " = ") << line;
     }
     EXPECT_EQ(lines, 6 + 53);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, FullReport, testing::Values(usb, lp, tty),
+INSTANTIATE_TEST_SUITE_P(Ports, FullReport, testing::Values(kUsb, kLp, kTty),
                          [](const auto &info) { return std::string(port_kind(info.param)); });
 
 TEST(Inquiry, SendsSynchronisationThenOneInquiryPerBitInBitOrder)
 {
-    const auto result = run_tool({}, {"-s", usb, "[3f]"});
+    const auto result = run_tool({}, {"-s", kUsb, "[3f]"});
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.out, reports_from_hex_lines(result.out, false, false));
@@ -118,7 +118,7 @@ TEST(Inquiry, SendsSynchronisationThenOneInquiryPerBitInBitOrder)
 
 TEST(Inquiry, SilentVerbosePrintsOnlyReports)
 {
-    const auto result = run_tool({}, {"-s", "-v", tty, "[3F]"});
+    const auto result = run_tool({}, {"-s", "-v", kTty, "[3F]"});
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.out, reports_from_hex_lines(result.out, false, true));
@@ -126,23 +126,23 @@ TEST(Inquiry, SilentVerbosePrintsOnlyReports)
 
 TEST(Inquiry, UnsupportedBitsPrintALineEachAndTheRunSucceeds)
 {
-    const auto result = run_tool({}, {lp, "[C0]"});
+    const auto result = run_tool({}, {kLp, "[C0]"});
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(with_banner_marked(result.out),
-              "<banner>\n" + opened(lp) +
+              "<banner>\n" + opened(kLp) +
                   "! Orvy_InquiryTool: data inquiry [40] not supported \n"
                   "! Orvy_InquiryTool: data inquiry [80] not supported \n" +
-                  closed(lp));
+                  closed(kLp));
     EXPECT_EQ(orvy::test::transcript_bytes(result.log, "lp", ">"), "00 00 00 00 00 00 00 00 00 00");
 }
 
 TEST(Inquiry, OpenFailurePrintsTheLibrarysCode)
 {
-    const auto result = run_tool({"--no-usb"}, {"-s", usb, "[01]"});
+    const auto result = run_tool({"--no-usb"}, {"-s", kUsb, "[01]"});
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_EQ(result.out, std::string("! Orvy_InquiryTool: could not open connection \"") + usb +
+    EXPECT_EQ(result.out, std::string("! Orvy_InquiryTool: could not open connection \"") + kUsb +
                               "\"to printer, error=-2 \n");
 }
 
@@ -169,10 +169,10 @@ TEST_P(ExchangeFailures, PrintTheirLinesAndTheRunGoesOn)
         << c.what;
 }
 
-const std::string no_header = "Did not receive data response header";
-const std::string wrong_size = "Mismatch in size of received data ";
-const std::string wrong_type = "Mismatch in type of received data ";
-const std::string no_data = "Did not receive inquired data";
+const std::string kNoHeader = "Did not receive data response header";
+const std::string kWrongSize = "Mismatch in size of received data ";
+const std::string kWrongType = "Mismatch in type of received data ";
+const std::string kNoData = "Did not receive inquired data";
 
 std::string size_line(int got)
 {
@@ -188,32 +188,32 @@ std::string data_line(int type, int size)
 INSTANTIATE_TEST_SUITE_P(
     Answers, ExchangeFailures,
     testing::Values(
-        ExchangeFailure{"no answer, USB", {"--silent"}, usb, size_line(0), no_header},
-        ExchangeFailure{"no answer, serial", {"--silent"}, tty, size_line(0), no_header},
+        ExchangeFailure{"no answer, USB", {"--silent"}, kUsb, size_line(0), kNoHeader},
+        ExchangeFailure{"no answer, serial", {"--silent"}, kTty, size_line(0), kNoHeader},
         ExchangeFailure{
-            "three bytes, device file", {"--short-answer", "3"}, lp, size_line(3), no_header},
+            "three bytes, device file", {"--short-answer", "3"}, kLp, size_line(3), kNoHeader},
         // USB delivers all or nothing.
-        ExchangeFailure{"three bytes, USB", {"--short-answer", "3"}, usb, size_line(0), no_header},
-        ExchangeFailure{"wrong type", {"--answer-type", "3"}, usb, data_line(3, 14), wrong_type},
-        ExchangeFailure{"wrong size", {"--answer-size", "16"}, lp, data_line(2, 16), wrong_size},
+        ExchangeFailure{"three bytes, USB", {"--short-answer", "3"}, kUsb, size_line(0), kNoHeader},
+        ExchangeFailure{"wrong type", {"--answer-type", "3"}, kUsb, data_line(3, 14), kWrongType},
+        ExchangeFailure{"wrong size", {"--answer-size", "16"}, kLp, data_line(2, 16), kWrongSize},
         ExchangeFailure{
-            "bad first byte", {"--answer-esc", "0x00"}, usb, data_line(2, 14), wrong_size},
+            "bad first byte", {"--answer-esc", "0x00"}, kUsb, data_line(2, 14), kWrongSize},
         ExchangeFailure{
-            "bad second byte", {"--answer-marker", "0"}, tty, data_line(2, 14), wrong_size},
+            "bad second byte", {"--answer-marker", "0"}, kTty, data_line(2, 14), kWrongSize},
         ExchangeFailure{"garbage before the header",
                         {"--garbage", "2"},
-                        usb,
+                        kUsb,
                         data_line(0x1B, 0xFF),
-                        wrong_type},
-        ExchangeFailure{"part of the record, USB", {"--short-answer", "10"}, usb, "", no_data},
+                        kWrongType},
+        ExchangeFailure{"part of the record, USB", {"--short-answer", "10"}, kUsb, "", kNoData},
         ExchangeFailure{
-            "part of the record, device file", {"--short-answer", "10"}, lp, "", no_data}),
+            "part of the record, device file", {"--short-answer", "10"}, kLp, "", kNoData}),
     [](const auto &info) { return test_name(info.param.what); });
 
 TEST(Inquiry, AFailedInquiryDoesNotStopTheNextOnes)
 {
     // Every answer has the wrong type, so each inquiry fails on its own.
-    const auto result = run_tool({"--answer-type", "9"}, {"-s", usb, "[21]"});
+    const auto result = run_tool({"--answer-type", "9"}, {"-s", kUsb, "[21]"});
     SKIP_IF_NO_SIMULATOR(result);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.out,

@@ -54,7 +54,9 @@ check_link_chain() {  # check_link_chain NAME (libNAME.so -> .so.MAJOR -> .so.VE
   [ "$(readlink "$so")" = "lib$1.so.$major" ] || fail "$so does not point to lib$1.so.$major"
   [ "$(readlink "$so.$major")" = "lib$1.so.$ORVY_VERSION" ] ||
     fail "$so.$major does not point to lib$1.so.$ORVY_VERSION"
-  [ -f "$so.$ORVY_VERSION" ] && [ ! -L "$so.$ORVY_VERSION" ] || fail "$so.$ORVY_VERSION missing"
+  if [ ! -f "$so.$ORVY_VERSION" ] || [ -L "$so.$ORVY_VERSION" ]; then
+    fail "$so.$ORVY_VERSION missing"
+  fi
   soname=$(readelf -d "$so.$ORVY_VERSION" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
   [ "$soname" = "lib$1.so.$major" ] || fail "soname of lib$1 is '$soname'"
 }
@@ -83,7 +85,8 @@ check_udev_rule() {
   grep -v '^#' "$rule" | grep . | while IFS= read -r line; do
     quotes=$(printf '%s' "$line" | tr -cd '"' | wc -c)
     [ $((quotes % 2)) -eq 0 ] || echo "FAIL: unbalanced quotes: $line"
-  done | grep FAIL && failures=$((failures + 1)) || true
+  done | grep FAIL && failures=$((failures + 1))
+  return 0
 }
 
 man_page() {  # man_page SECTION NAME: the installed page, compressed or not
@@ -282,8 +285,14 @@ unpack() {
   rm -rf "$ORVY_STAGE"
   mkdir -p "$root"
   # The package's binary files: the debug symbols packages are no consumers'.
-  debs=$(ls "$ORVY_DEBS"/*.deb | grep -v -- '-dbgsym_') || { echo "FAIL: no packages in $ORVY_DEBS"; exit 1; }
-  for deb in $debs; do dpkg-deb -x "$deb" "$root"; done
+  debs=""
+  for deb in "$ORVY_DEBS"/*.deb; do
+    case $deb in *-dbgsym_*) continue ;; esac
+    [ -f "$deb" ] || continue
+    dpkg-deb -x "$deb" "$root"
+    debs="$debs $deb"
+  done
+  [ -n "$debs" ] || { echo "FAIL: no packages in $ORVY_DEBS"; exit 1; }
   check_layout
 
   # cmake --install --prefix /usr of a plain build puts every file where the
@@ -311,8 +320,8 @@ unpack() {
   expect_in orvy-tools "$ORVY_UDEV_RULES_DIR/60-orvy-printer.rules"
   for program in $ORVY_PROGRAMS; do
     case $program in
-      Orvy_Simulator) expect_in orvy-simulator /usr/bin/$program /usr/share/man/man1/$program.1.gz ;;
-      *) expect_in orvy-tools /usr/bin/$program /usr/share/man/man1/$program.1.gz ;;
+      Orvy_Simulator) expect_in orvy-simulator "/usr/bin/$program" "/usr/share/man/man1/$program.1.gz" ;;
+      *) expect_in orvy-tools "/usr/bin/$program" "/usr/share/man/man1/$program.1.gz" ;;
     esac
   done
 

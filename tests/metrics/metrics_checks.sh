@@ -49,6 +49,18 @@ exposition() {
     grep -qxF "$expected" "$work/out" || fail "healthy: no line $expected"
   done
   grep -q '^orvy_printer_info{.*serial_number="K80P1-26-004711"' "$work/out" || fail "no serial"
+  # A roll near its end, and one that ran out: the readings the man page gives.
+  metrics_under --paper-mm 100 --near-end-mm 200 -- "$METRICS" "$usb" || fail "near end: exit $status"
+  grep -qxF 'orvy_printer_sensor_state{port="/dev/bus/usb/001/011",sensor="paper_near_end"} 1' \
+    "$work/out" || fail "near end: paper_near_end not 1"
+  grep -qxF 'orvy_printer_error_word{port="/dev/bus/usb/001/011"} 0' "$work/out" ||
+    fail "near end: error word not 0"
+  metrics_under --paper-mm 0 -- "$METRICS" "$usb" || fail "paper out: exit $status"
+  for expected in 'orvy_printer_error_word{port="/dev/bus/usb/001/011"} 1' \
+    'orvy_printer_sensor_state{port="/dev/bus/usb/001/011",sensor="paper_near_end"} 1' \
+    'orvy_printer_sensor_state{port="/dev/bus/usb/001/011",sensor="paper_entry_1"} 0'; do
+    grep -qxF "$expected" "$work/out" || fail "paper out: no line $expected"
+  done
   # The presenter keeps no reject count (it reads -1): a counter may not go negative.
   grep -q 'rejected_pages_total{' "$work/out" && fail "negative counter written"
 
@@ -64,7 +76,9 @@ exposition() {
       fail "$options: open error not ${case##*:}"
   done
   [ "$(stat -c %a "$work/m.prom")" = 644 ] || fail "output not readable by the collector"
-  [ "$(ls -A "$work" | grep -c 'm\.prom')" -eq 1 ] || fail "temporary file left: $(ls -A "$work")"
+  for left in "$work"/*m.prom* "$work"/.*m.prom*; do
+    [ ! -e "$left" ] || [ "$left" = "$work/m.prom" ] || fail "temporary file left: $left"
+  done
 
   # The file stays as it was when it cannot be replaced.
   chmod 0555 "$work"
@@ -156,8 +170,8 @@ json() {
     fail "document and verbose report differ"
 
   # Failures: the same exit status, reasons in the document, stdout still pure JSON.
-  "$SIM" --answer-type 9 -- "$TOOL" -j -v /dev/usb/lp0 '[41]' >"$work/doc" 2>"$work/err"
-  [ $? -eq 0 ] || fail "failed inquiries: exit not 0"
+  "$SIM" --answer-type 9 -- "$TOOL" -j -v /dev/usb/lp0 '[41]' >"$work/doc" 2>"$work/err" ||
+    fail "failed inquiries: exit not 0"
   python3 - "$work/doc" <<'PY' || fail "failed inquiries not in the document"
 import json, sys
 doc = json.load(open(sys.argv[1]))

@@ -122,6 +122,8 @@ TEST(Simulator, AnswersThePrinterClassRequests)
     EXPECT_TRUE(has_line(r.log, "usb: soft reset")) << r.log;
 
     EXPECT_EQ(line(client({"--paper-out"}, kUsb, {"ctl:A1:1:0:0:1"}), "ctl "), "ctl 1 38");
+    EXPECT_EQ(line(client({"--paper-mm", "0"}, kUsb, {"ctl:A1:1:0:0:1"}), "ctl "), "ctl 1 38")
+        << "an empty roll";
 
     const RunResult sysfs =
         run_under_simulator({}, {"cat", "/sys/bus/usb/devices/1-1:1.0/ieee1284_id"}, 30);

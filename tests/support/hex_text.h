@@ -13,12 +13,12 @@ namespace orvy::test {
 inline std::string hex_text(const unsigned char *bytes, std::size_t count,
                             std::string_view separator = " ")
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
+    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) text += separator;
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0F];
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
     }
     return text;
 }

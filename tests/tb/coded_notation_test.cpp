@@ -119,13 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
 Bytes random_text(std::mt19937 &rng, std::size_t length)
 {
     // Mostly the bytes that carry meaning, so that rules meet often.
-    static const std::string alphabet = "[] \t\\\"/0123456789abcdefABCDEFxXaAnrtbfGq\n\0\x7F\xE9"s;
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    static const std::string kAlphabet = "[] \t\\\"/0123456789abcdefABCDEFxXaAnrtbfGq\n\0\x7F\xE9"s;
+    std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
     std::uniform_int_distribution<int> any_byte(0, 255);
     std::bernoulli_distribution from_alphabet(0.9);
     Bytes text(length);
     for (auto &b : text) {
-        b = from_alphabet(rng) ? static_cast<unsigned char>(alphabet[pick(rng)])
+        b = from_alphabet(rng) ? static_cast<unsigned char>(kAlphabet[pick(rng)])
                                : static_cast<unsigned char>(any_byte(rng));
     }
     return text;

@@ -11,13 +11,13 @@
 namespace orvy::inquiry {
 namespace {
 
-constexpr unsigned long transfer_timeout_ms = 1000;
+constexpr unsigned long kTransferTimeoutMs = 1000;
 // Quiet time around the clear, so that a late answer to an earlier inquiry is
 // thrown away rather than taken for this one.
-constexpr useconds_t settle_us = 100 * 1000;
+constexpr useconds_t kSettleUs = 100 * 1000;
 
-constexpr unsigned char escape = 0x1B;
-constexpr unsigned char response_marker = 0xFF;
+constexpr unsigned char kEscape = 0x1B;
+constexpr unsigned char kResponseMarker = 0xFF;
 
 }  // namespace
 
@@ -30,36 +30,36 @@ const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
 const char *lo_inquire_data(std::intptr_t printer, unsigned char mask, int type,
                             unsigned char *data, std::uint16_t size, std::FILE *diagnostics)
 {
-    usleep(settle_us);
+    usleep(kSettleUs);
     orvy_api_printer_clear(printer);
-    usleep(settle_us);
+    usleep(kSettleUs);
 
     std::array<unsigned char, 3> command{0x1D, 0x61, mask};
-    if (orvy_api_printer_write(printer, command.data(), command.size(), transfer_timeout_ms) !=
+    if (orvy_api_printer_write(printer, command.data(), command.size(), kTransferTimeoutMs) !=
         static_cast<int>(command.size())) {
-        return failure::send;
+        return failure::kSend;
     }
 
     std::array<unsigned char, 4> header{};
     const int got =
-        orvy_api_printer_read(printer, header.data(), header.size(), transfer_timeout_ms);
+        orvy_api_printer_read(printer, header.data(), header.size(), kTransferTimeoutMs);
     if (got != static_cast<int>(header.size())) {
         say(diagnostics, "--- ERROR: not correct data size ! ...  %d != %d, \n", got,
             static_cast<int>(header.size()));
-        return failure::header;
+        return failure::kHeader;
     }
 
     const int got_type = header[2];
     const int got_size = header[3];
-    if (header[0] != escape || header[1] != response_marker || got_type != type ||
+    if (header[0] != kEscape || header[1] != kResponseMarker || got_type != type ||
         got_size != size) {
         say(diagnostics, "--- ERROR: not correct data ! ...  %d ==%d, %d ==%d\n", got_type, type,
             got_size, static_cast<int>(size));
-        return got_type == type ? failure::size_mismatch : failure::type_mismatch;
+        return got_type == type ? failure::kSizeMismatch : failure::kTypeMismatch;
     }
 
-    if (orvy_api_printer_read(printer, data, size, transfer_timeout_ms) != size) {
-        return failure::data;
+    if (orvy_api_printer_read(printer, data, size, kTransferTimeoutMs) != size) {
+        return failure::kData;
     }
     return nullptr;
 }

@@ -7,11 +7,11 @@
 namespace orvy::inquiry {
 
 namespace failure {
-inline constexpr const char *send = "Could not send inquiry to printer";
-inline constexpr const char *header = "Did not receive data response header";
-inline constexpr const char *size_mismatch = "Mismatch in size of received data ";
-inline constexpr const char *type_mismatch = "Mismatch in type of received data ";
-inline constexpr const char *data = "Did not receive inquired data";
+inline constexpr const char *kSend = "Could not send inquiry to printer";
+inline constexpr const char *kHeader = "Did not receive data response header";
+inline constexpr const char *kSizeMismatch = "Mismatch in size of received data ";
+inline constexpr const char *kTypeMismatch = "Mismatch in type of received data ";
+inline constexpr const char *kData = "Did not receive inquired data";
 }  // namespace failure
 
 // Clears pending input, sends the inquiry `mask`, checks the response header

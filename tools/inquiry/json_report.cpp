@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "Orvy_Api.h"
 #include "printer_connection.h"
 #include "record_layouts.h"
 #include "report.h"
@@ -77,7 +78,7 @@ JsonReport::JsonReport(const std::string &port, unsigned code)
 void JsonReport::open_failed(long error)
 {
     open_ = "{\"ok\": false, \"error\": " + std::to_string(error) +
-            ", \"reason\": " + json_string(open_error_text(error)) + "}";
+            ", \"reason\": " + json_string(orvy_api_strerror(static_cast<int>(error))) + "}";
 }
 
 void JsonReport::record_received(const InquiryEntry &entry, std::span<const unsigned char> record)

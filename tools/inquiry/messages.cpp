@@ -6,14 +6,14 @@ namespace orvy::inquiry {
 
 void print_banner(std::FILE *out, const BuildStamp &stamp)
 {
-    std::fprintf(out, "# %s - %s - Version %s%s%s - %s - %s\n", "Velmora", program_name, "R3-V1.04",
+    std::fprintf(out, "# %s - %s - Version %s%s%s - %s - %s\n", "Velmora", kProgramName, "R3-V1.04",
                  "e", "-BETA", stamp.date, stamp.time);
     std::fflush(out);
 }
 
 void print_help(std::FILE *out)
 {
-    std::fprintf(out, "# Usage:    %s [-s] [-h] [-v] Printer Code \n", program_name);
+    std::fprintf(out, "# Usage:    %s [-s] [-h] [-v] Printer Code \n", kProgramName);
     std::fputs("#              [-s]            = enables silent mode\n"
                "#              [-h]            = enables help display\n"
                "#              [-v]            = enables verbose output\n"
@@ -33,27 +33,27 @@ void print_help(std::FILE *out)
                "(contents, etc.)\n"
                "#           The inquired data is output as hex data string.\n",
                out);
-    std::fprintf(out, "# Examples: %s -s \"/dev/Ttys1\" [3F]\n", program_name);
-    std::fprintf(out, "#           %s -s -v \"/dev/usb/lp0\" [3F]\n", program_name);
+    std::fprintf(out, "# Examples: %s -s \"/dev/Ttys1\" [3F]\n", kProgramName);
+    std::fprintf(out, "#           %s -s -v \"/dev/usb/lp0\" [3F]\n", kProgramName);
     std::fflush(out);
 }
 
 void print_invalid_argument(std::FILE *out, int position, const char *argument)
 {
-    std::fprintf(out, "! %s: invalid argument (argument %d, \"%s\")\n", program_name, position,
+    std::fprintf(out, "! %s: invalid argument (argument %d, \"%s\")\n", kProgramName, position,
                  argument);
     std::fflush(out);
 }
 
 void print_missing_port(std::FILE *out)
 {
-    std::fprintf(out, "! %s: missing printer port (e.g. \"\\dev\\usb\\lp0\")\n", program_name);
+    std::fprintf(out, "! %s: missing printer port (e.g. \"\\dev\\usb\\lp0\")\n", kProgramName);
     std::fflush(out);
 }
 
 void print_missing_arguments(std::FILE *out)
 {
-    std::fprintf(out, "! %s: missing arguments\n", program_name);
+    std::fprintf(out, "! %s: missing arguments\n", kProgramName);
     std::fflush(out);
 }
 

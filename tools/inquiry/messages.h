@@ -6,7 +6,7 @@
 
 namespace orvy::inquiry {
 
-inline constexpr const char *program_name = "Orvy_InquiryTool";
+inline constexpr const char *kProgramName = "Orvy_InquiryTool";
 
 // The compiler's date ("Aug 15 2018", days 1 to 9 padded with a blank) and
 // time ("11:02:41") of the build.

@@ -10,8 +10,8 @@
 namespace orvy::inquiry {
 namespace {
 
-constexpr unsigned long sync_timeout_ms = 500;
-constexpr useconds_t sync_pause_us = 500 * 1000;
+constexpr unsigned long kSyncTimeoutMs = 500;
+constexpr useconds_t kSyncPauseUs = 500 * 1000;
 
 }  // namespace
 
@@ -32,23 +32,8 @@ void PrinterConnection::close()
 void send_synchronisation(std::intptr_t printer)
 {
     std::array<unsigned char, 10> sync{};
-    orvy_api_printer_write(printer, sync.data(), static_cast<int>(sync.size()), sync_timeout_ms);
-    usleep(sync_pause_us);
-}
-
-const char *open_error_text(long code)
-{
-    switch (code) {
-    case -1: return "port cannot be opened (busy, missing or no access)";
-    case -2: return "no printer of the family at this port";
-    case -3: return "kernel driver cannot be detached";
-    case -4: return "interface claimed by another program";
-    case -5: return "configuration descriptor cannot be read";
-    case -6: return "interface has no alternate setting";
-    case -7: return "interface has fewer than two endpoints";
-    case -8: return "out of memory";
-    default: return "unknown open error";
-    }
+    orvy_api_printer_write(printer, sync.data(), static_cast<int>(sync.size()), kSyncTimeoutMs);
+    usleep(kSyncPauseUs);
 }
 
 }  // namespace orvy::inquiry

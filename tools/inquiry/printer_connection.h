@@ -28,7 +28,4 @@ private:
 // command left half-sent by an earlier program cannot swallow the inquiry.
 void send_synchronisation(std::intptr_t printer);
 
-// What an open error code of the library means, in a few words.
-const char *open_error_text(long code);
-
 }  // namespace orvy::inquiry

@@ -7,7 +7,7 @@ namespace {
 
 using F = FieldForm;
 
-constexpr std::array status_fields{
+constexpr std::array kStatusFields{
     FieldLayout{"printer_status.dwStatus", 0, 4, F::hex},
     FieldLayout{"printer_status.ubPrintJobId", 4, 1, F::hex},
     FieldLayout{"printer_status.siPrintHeadTempC", 5, 2, F::signed_decimal},
@@ -16,7 +16,7 @@ constexpr std::array status_fields{
     FieldLayout{"printer_status.wError", 10, 2, F::hex},
 };
 
-constexpr std::array information_fields{
+constexpr std::array kInformationFields{
     FieldLayout{"printer_info.ubProtocolRevision", 0, 1, F::decimal},
     FieldLayout{"printer_info.szPartNr", 1, 17, F::text},
     FieldLayout{"printer_info.szSerialNr", 18, 17, F::text},
@@ -30,7 +30,7 @@ constexpr std::array information_fields{
     FieldLayout{"printer_info.dwFwPatch", 105, 4, F::hex},
 };
 
-constexpr std::array sensor_fields{
+constexpr std::array kSensorFields{
     FieldLayout{"printer_sensor.ubProtocolRevision", 0, 1, F::decimal},
     FieldLayout{"printer_sensor.ubAdcMeasurement", 1, 16, F::hex},
     FieldLayout{"printer_sensor.wDigitalInput", 17, 2, F::hex},
@@ -48,7 +48,7 @@ constexpr std::array sensor_fields{
     FieldLayout{"printer_sensor.ubPresenterSensor2State", 32, 1, F::hex},
 };
 
-constexpr std::array flash_fields{
+constexpr std::array kFlashFields{
     FieldLayout{"printer_flash.ubProtocolRevision", 0, 1, F::decimal},
     FieldLayout{"printer_flash.szInfo", 1, 6 * 21, F::six_texts, 6},
     // Six CRC entries of four bytes each, whatever the name suggests.
@@ -56,7 +56,7 @@ constexpr std::array flash_fields{
     FieldLayout{"printer_flash.ubState", 151, 6 * 1, F::grouped_hex, 6},
 };
 
-constexpr std::array presenter_fields{
+constexpr std::array kPresenterFields{
     FieldLayout{"printer_present.ubProtocolRevision", 0, 1, F::decimal},
     FieldLayout{"printer_present.ubType", 1, 1, F::decimal},
     FieldLayout{"printer_present.wStatus", 2, 2, F::hex},
@@ -67,7 +67,7 @@ constexpr std::array presenter_fields{
     FieldLayout{"printer_present.dwNrOfRejectedPages", 14, 4, F::signed_decimal},
 };
 
-constexpr std::array life_fields{
+constexpr std::array kLifeFields{
     FieldLayout{"printer_life.ubProtocolRevision", 0, 1, F::decimal},
     FieldLayout{"printer_life.dwTimePoweredS", 1, 4, F::unsigned_decimal},
     FieldLayout{"printer_life.dwDistanceSteppedMm", 5, 4, F::unsigned_decimal},
@@ -79,10 +79,10 @@ constexpr std::array life_fields{
     FieldLayout{"printer_life.wNrOfPaperLoads", 29, 2, F::unsigned_decimal},
 };
 
-constexpr std::array layouts{
-    RecordLayout{0x01, 14, status_fields},    RecordLayout{0x02, 109, information_fields},
-    RecordLayout{0x04, 35, sensor_fields},    RecordLayout{0x08, 163, flash_fields},
-    RecordLayout{0x10, 26, presenter_fields}, RecordLayout{0x20, 39, life_fields},
+constexpr std::array kLayouts{
+    RecordLayout{0x01, 14, kStatusFields},    RecordLayout{0x02, 109, kInformationFields},
+    RecordLayout{0x04, 35, kSensorFields},    RecordLayout{0x08, 163, kFlashFields},
+    RecordLayout{0x10, 26, kPresenterFields}, RecordLayout{0x20, 39, kLifeFields},
 };
 
 constexpr bool form_fits_width(const FieldLayout &field)
@@ -115,7 +115,7 @@ constexpr bool layout_is_sound(const RecordLayout &record)
 
 constexpr bool all_layouts_sound()
 {
-    for (const RecordLayout &record : layouts) {
+    for (const RecordLayout &record : kLayouts) {
         if (!layout_is_sound(record)) return false;
     }
     return true;
@@ -127,17 +127,17 @@ static_assert(all_layouts_sound());
 
 const RecordLayout *record_layout_for(unsigned mask)
 {
-    for (const RecordLayout &record : layouts) {
+    for (const RecordLayout &record : kLayouts) {
         if (record.mask == mask) return &record;
     }
     return nullptr;
 }
 
-std::span<const RecordLayout> record_layouts() { return layouts; }
+std::span<const RecordLayout> record_layouts() { return kLayouts; }
 
 FieldLocation field_named(std::string_view name)
 {
-    for (const RecordLayout &record : layouts) {
+    for (const RecordLayout &record : kLayouts) {
         for (const FieldLayout &field : record.fields) {
             if (name == field.name) return {&record, &field};
         }

@@ -59,12 +59,12 @@ std::string slot_text(std::span<const unsigned char> slot)
 
 std::string hex_text(std::span<const unsigned char> bytes)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
+    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(bytes.size() * 2);
     for (const unsigned char byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
     }
     return text;
 }

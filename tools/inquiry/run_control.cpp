@@ -16,8 +16,8 @@
 namespace orvy::inquiry {
 namespace {
 
-constexpr int exit_failure = -1;
-constexpr int exit_success = 0;
+constexpr int kExitFailure = -1;
+constexpr int kExitSuccess = 0;
 
 // Where a run writes: with -j standard output holds the document alone, so
 // errors move to standard error and progress is left out.
@@ -46,7 +46,7 @@ void inquire(std::intptr_t printer, const InquiryEntry &entry, const CommandLine
         lo_inquire_data(printer, entry.mask, entry.type, area.data(), entry.size, output.messages);
     if (failure != nullptr) {
         if (output.progress) say(stdout, "failed\n");
-        say(output.messages, "! %s: inquiry [%2.2X] failed => %s\n", program_name, entry.mask,
+        say(output.messages, "! %s: inquiry [%2.2X] failed => %s\n", kProgramName, entry.mask,
             failure);
         if (output.document) output.document->record_failed(entry, failure);
         return;
@@ -70,9 +70,9 @@ int run(const CommandLine &line, Output &output)
     if (!printer.is_open()) {
         if (output.progress) say(stdout, "failed\n");
         say(output.messages, "! %s: could not open connection \"%s\"to printer, error=%ld \n",
-            program_name, port, static_cast<long>(printer.handle()));
+            kProgramName, port, static_cast<long>(printer.handle()));
         if (output.document) output.document->open_failed(static_cast<long>(printer.handle()));
-        return exit_failure;
+        return kExitFailure;
     }
     if (output.progress) {
         say(stdout, "done\n");
@@ -87,7 +87,7 @@ int run(const CommandLine &line, Output &output)
         if (const InquiryEntry *entry = inquiry_for(mask)) {
             inquire(printer.handle(), *entry, line, output);
         } else {
-            say(output.messages, "! %s: data inquiry [%2.2X] not supported \n", program_name, mask);
+            say(output.messages, "! %s: data inquiry [%2.2X] not supported \n", kProgramName, mask);
             if (output.document) output.document->inquiry_unsupported(mask);
         }
     }
@@ -95,7 +95,7 @@ int run(const CommandLine &line, Output &output)
     if (output.progress) say(stdout, "# Closing connection to printer port \"%s\" ... ", port);
     printer.close();
     if (output.progress) say(stdout, "done\n");
-    return exit_success;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -123,7 +123,7 @@ int run_inquiry_tool(int argc, const char *const *argv, const BuildStamp &stamp)
 
     if ((!line.silent && !line.json) || help) print_banner(messages, stamp);
     if (help) print_help(messages);
-    if (line.outcome != CommandLine::Outcome::complete) return exit_failure;
+    if (line.outcome != CommandLine::Outcome::complete) return kExitFailure;
 
     Output output(line);
     const int status = run(line, output);

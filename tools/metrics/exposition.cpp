@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Orvy_Api.h"
 #include "printer_connection.h"
 #include "record_layouts.h"
 #include "report.h"
@@ -23,7 +24,7 @@ struct FieldMetric {
     double scale = 1;
 };
 
-constexpr FieldMetric field_metrics[] = {
+constexpr FieldMetric kFieldMetrics[] = {
     {"orvy_printer_status_word", "gauge", "Status word of the status record, as a number.",
      "printer_status.dwStatus"},
     {"orvy_printer_status_state", "gauge", "State byte of the status record.",
@@ -69,7 +70,7 @@ struct LabelledField {
     const char *field;
 };
 
-constexpr LabelledField sensors[] = {
+constexpr LabelledField kSensors[] = {
     {"paper_near_end", "printer_sensor.ubPaperPreEndSensorState"},
     {"paper_entry_1", "printer_sensor.ubPaperEntrySensor1State"},
     {"paper_entry_2", "printer_sensor.ubPaperEntrySensor2State"},
@@ -82,7 +83,7 @@ constexpr LabelledField sensors[] = {
     {"presenter_2", "printer_sensor.ubPresenterSensor2State"},
 };
 
-constexpr LabelledField identity[] = {
+constexpr LabelledField kIdentity[] = {
     {"serial_number", "printer_info.szSerialNr"},
     {"part_number", "printer_info.szPartNr"},
     {"firmware_version", "printer_info.szFwVersion"},
@@ -146,7 +147,7 @@ std::string open_comment(const PrinterRound &round)
 {
     if (round.open_error == 0) return "";
     return "# open failed: error " + std::to_string(round.open_error) + ", " +
-           inquiry::open_error_text(round.open_error) + "\n";
+           orvy_api_strerror(static_cast<int>(round.open_error)) + "\n";
 }
 
 }  // namespace
@@ -203,7 +204,7 @@ std::string exposition_text(const PrinterRound &round)
                 "Identity of the printer in its labels; the value is always 1.");
     std::string identity_labels;
     bool identified = false;
-    for (const LabelledField &label : identity) {
+    for (const LabelledField &label : kIdentity) {
         const FieldValue value = field_value(round, label.field);
         identified = identified || value.present;
         identity_labels += std::string(",") + label.label + "=\"" + label_value(value.text) + "\"";
@@ -211,7 +212,7 @@ std::string exposition_text(const PrinterRound &round)
     if (identified) info.add(port, identity_labels, 1);
     info.append_to(text);
 
-    for (const FieldMetric &metric : field_metrics) {
+    for (const FieldMetric &metric : kFieldMetrics) {
         Family family(metric.name, metric.type, metric.help);
         const FieldValue value = field_value(round, metric.field);
         // A counter the printer does not keep reads as -1: no sample then.
@@ -223,7 +224,7 @@ std::string exposition_text(const PrinterRound &round)
     Family sensor_state("orvy_printer_sensor_state", "gauge",
                         "State byte of each sensor; paper_near_end is not 0 when the paper roll "
                         "is nearly used up.");
-    for (const LabelledField &sensor : sensors) {
+    for (const LabelledField &sensor : kSensors) {
         const FieldValue value = field_value(round, sensor.field);
         if (value.present) {
             sensor_state.add(port, ",sensor=\"" + std::string(sensor.label) + "\"", value.number);

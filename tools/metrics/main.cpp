@@ -11,13 +11,13 @@
 
 namespace {
 
-constexpr const char *program = "Orvy_PrinterMetrics";
+constexpr const char *kProgram = "Orvy_PrinterMetrics";
 // A printer that is down is a fact for the metrics, not a failure of the
 // program: only an output that could not be written fails the run, so a timer
 // neither marks the unit failed nor logs a failure every minute.
-constexpr int exit_written = 0;
-constexpr int exit_not_written = 1;
-constexpr int exit_usage = 2;
+constexpr int kExitWritten = 0;
+constexpr int kExitNotWritten = 1;
+constexpr int kExitUsage = 2;
 
 struct Arguments {
     std::optional<std::string> output;
@@ -25,7 +25,10 @@ struct Arguments {
     bool help = false;
 };
 
-void print_usage(std::FILE *out) { std::fprintf(out, "Usage: %s [--output FILE] PORT\n", program); }
+void print_usage(std::FILE *out)
+{
+    std::fprintf(out, "Usage: %s [--output FILE] PORT\n", kProgram);
+}
 
 void print_help()
 {
@@ -70,23 +73,23 @@ int main(int argc, char **argv)
     const auto arguments = parse(argc, argv);
     if (!arguments) {
         print_usage(stderr);
-        return exit_usage;
+        return kExitUsage;
     }
     if (arguments->help) {
         print_help();
-        return exit_written;
+        return kExitWritten;
     }
 
     const std::string text =
         orvy::metrics::exposition_text(orvy::metrics::inquire_printer(arguments->port));
     if (!arguments->output) {
         std::fputs(text.c_str(), stdout);
-        return std::fflush(stdout) == 0 ? exit_written : exit_not_written;
+        return std::fflush(stdout) == 0 ? kExitWritten : kExitNotWritten;
     }
     const std::string failure = orvy::metrics::replace_file(*arguments->output, text);
     if (!failure.empty()) {
-        std::fprintf(stderr, "%s: %s: %s\n", program, arguments->output->c_str(), failure.c_str());
-        return exit_not_written;
+        std::fprintf(stderr, "%s: %s: %s\n", kProgram, arguments->output->c_str(), failure.c_str());
+        return kExitNotWritten;
     }
-    return exit_written;
+    return kExitWritten;
 }
