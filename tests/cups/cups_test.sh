@@ -26,15 +26,24 @@ if [ "${1:-}" = "--inside" ]; then
   uri=$(timeout 30 "$list" --json | sed -n 's/.*"cups_uri": "\([^"]*\)".*/\1/p')
   [ -n "$uri" ] || { echo "no cups_uri in the listing" >&2; exit 1; }
   echo "$uri" >"$dir/uri"
+  # Debian 12's backend may abort after the job's last byte, when
+  # libusb_exit() meets its own back-channel thread still waiting for the
+  # printer (usbi_mutex_destroy assertion, SIGABRT). The job was sent; the
+  # byte checks below still decide.
+  backend_job() {
+    DEVICE_URI=$uri timeout 60 "$backend" 1 root receipt 1 "" "$dir/job1" \
+      >"$dir/backend.out" 2>"$dir/backend.err" && return 0
+    rc=$?
+    [ "$rc" -eq 134 ] && grep -q 'usbi_mutex_destroy: Assertion' "$dir/backend.err" || return "$rc"
+    echo "note: the usb backend aborted at exit after sending the job (libusb_exit race)"
+  }
   case $case_name in
     discovery)
       timeout 30 "$backend" >"$dir/backend.out" 2>"$dir/backend.err" ;;
     job)
-      DEVICE_URI=$uri timeout 60 "$backend" 1 root receipt 1 "" "$dir/job1" \
-        >"$dir/backend.out" 2>"$dir/backend.err" ;;
+      backend_job ;;
     paper)
-      DEVICE_URI=$uri timeout 60 "$backend" 1 root receipt 1 "" "$dir/job1" \
-        >"$dir/backend.out" 2>"$dir/backend.err" &
+      backend_job &
       job=$!
       sleep 3
       # Still waiting, with part of the job in the printer's buffer.
