@@ -34,7 +34,9 @@ if [ "${1:-}" = "--inside" ]; then
     DEVICE_URI=$uri timeout 60 "$backend" 1 root receipt 1 "" "$dir/job1" \
       >"$dir/backend.out" 2>"$dir/backend.err" && return 0
     rc=$?
-    [ "$rc" -eq 134 ] && grep -q 'usbi_mutex_destroy: Assertion' "$dir/backend.err" || return "$rc"
+    if [ "$rc" -ne 134 ] || ! grep -q 'usbi_mutex_destroy: Assertion' "$dir/backend.err"; then
+      return "$rc"
+    fi
     echo "note: the usb backend aborted at exit after sending the job (libusb_exit race)"
   }
   case $case_name in
@@ -51,6 +53,8 @@ if [ "${1:-}" = "--inside" ]; then
       echo "load 1 80000" >"$ORVY_SIM_CONTROL"
       wait "$job" ;;
     queue)
+      port=""  # set by start_cupsd
+      # shellcheck source=/dev/null
       . "$(dirname "$0")/private_cupsd.sh"
       start_cupsd "$dir"
       timeout 60 lpinfo --include-schemes usb -v >"$dir/lpinfo.out"
@@ -70,8 +74,9 @@ skip() { echo "skipped: $1"; exit 77; }
 [ -x "$backend" ] || skip "no CUPS usb backend ($backend, package cups)"
 if [ "$case_name" = queue ]; then
   [ "$(id -u)" -eq 0 ] || skip "the private cupsd needs root"
-  command -v cupsd >/dev/null && command -v ipptool >/dev/null ||
+  if ! command -v cupsd >/dev/null || ! command -v ipptool >/dev/null; then
     skip "cupsd or ipptool missing (cups-daemon, cups-ipp-utils)"
+  fi
 fi
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/orvy-cups.XXXXXX")

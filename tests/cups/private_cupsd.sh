@@ -1,3 +1,4 @@
+#!/bin/sh
 # A private cupsd for one test, sourced by cups_test.sh inside the simulator.
 # It runs as root from its own configuration below DIR, listens on
 # 127.0.0.1 only at a free port, and is stopped when the sourcing shell exits
