@@ -66,9 +66,10 @@ PrinterIdentity identity_of(const std::string &device_id, const std::string &usb
     // The backend's URI: a missing make is the model's first word, a model
     // that starts with the make loses it.
     std::string make = identity.make;
-    if (make.empty())
+    if (make.empty()) {
         make =
             identity.model.empty() ? "Unknown" : identity.model.substr(0, identity.model.find(' '));
+    }
     std::string model = identity.model;
     if (model.empty()) model = make == "Unknown" ? "Printer" : "Unknown Model";
     if (model.size() > make.size() && strncasecmp(model.c_str(), make.c_str(), make.size()) == 0 &&
