@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "printer_class.h"
+
 namespace orvy::sim {
 
 PrinterUnit::PrinterUnit(const Options &options, unsigned index, std::mutex &mutex,
@@ -43,6 +45,8 @@ bool PrinterUnit::plug_usb(UsbPlace place, std::string &error)
     usb_ = std::make_unique<UsbPort>(shared_, testbed_, place);
     if (!usb_->create(error)) return false;
     if (!testbed_.add_device_file(lp_node_, &place, error)) return false;
+    // usblp shows the device ID that it read at probe on the interface it binds.
+    testbed_.set_interface_attribute(place, "ieee1284_id", device_id(shared_.options.usb));
     lp_ = std::make_unique<PtyPort>(shared_, shared_.lp_name.c_str(),
                                     testbed_.pty_master("/dev/" + lp_node_), false);
     if (!lp_->start(error)) return false;

@@ -124,10 +124,14 @@ std::string Testbed::usb_sys_path(const UsbPlace &place)
     return "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(place.hub_port);
 }
 
+std::string Testbed::interface_sys_path(const UsbPlace &place)
+{
+    return usb_sys_path(place) + "/1-" + std::to_string(place.hub_port) + ":1.0";
+}
+
 std::string Testbed::lp_sys_path(const UsbPlace &place, const std::string &name)
 {
-    const std::string port = std::to_string(place.hub_port);
-    return usb_sys_path(place) + "/1-" + port + ":1.0/usbmisc/" + name;
+    return interface_sys_path(place) + "/usbmisc/" + name;
 }
 
 bool Testbed::attach(const std::string &node, UMockdevIoctlBase *handler, std::string &error)
@@ -145,12 +149,17 @@ bool Testbed::attach(const std::string &node, UMockdevIoctlBase *handler, std::s
     return true;
 }
 
-bool Testbed::add_usb_printer(const UsbShape &shape, const UsbPlace &place,
-                              UMockdevIoctlBase *handler, std::string &error)
+std::string Testbed::ioctl_socket_path(const std::string &node) const
+{
+    const std::filesystem::path path = root() + "/ioctl" + node;
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    return path.string();
+}
+
+bool Testbed::add_usb_printer(const UsbShape &shape, const UsbPlace &place, std::string &error)
 {
     const std::string node = usb_node(place);
-    // The socket must exist before the node does.
-    if (!attach(node, handler, error)) return false;
     const std::string sys = usb_sys_path(place).substr(std::strlen("/sys"));
     char identity[512];
     std::snprintf(identity, sizeof identity,
@@ -220,6 +229,13 @@ void Testbed::set_usb_configuration(const UsbPlace &place, unsigned value)
     std::snprintf(text, sizeof text, "%u\n", value);
     umockdev_testbed_set_attribute(testbed_.get(), usb_sys_path(place).c_str(),
                                    "bConfigurationValue", text);
+}
+
+void Testbed::set_interface_attribute(const UsbPlace &place, const char *name,
+                                      const std::string &value)
+{
+    umockdev_testbed_set_attribute(testbed_.get(), interface_sys_path(place).c_str(), name,
+                                   value.c_str());
 }
 
 void Testbed::remove_device(const std::string &sys_path)

@@ -30,10 +30,12 @@ public:
     std::string root() const;
 
     // The usbfs device at /dev/bus/usb/001/<address>, plugged into port
-    // `place.hub_port` of bus 1, with its printer interface; `handler` sees
-    // its ioctls.
-    bool add_usb_printer(const UsbShape &shape, const UsbPlace &place, UMockdevIoctlBase *handler,
-                         std::string &error);
+    // `place.hub_port` of bus 1, with its printer interface. Its ioctls go
+    // to whoever listens at ioctl_socket_path() of its node.
+    bool add_usb_printer(const UsbShape &shape, const UsbPlace &place, std::string &error);
+    // Where umockdev's preload library sends the ioctls on `node`
+    // ("/dev/bus/usb/001/011"); its directories are made.
+    std::string ioctl_socket_path(const std::string &node) const;
     // Printer-class device file ("usb/lp0") or serial port ("ttyS1"); each
     // becomes a pty. Their ioctl() calls reach the pty (TIOCEXCL, FIONREAD,
     // ...) instead of umockdev's default answer ENOTTY. A printer-class file
@@ -44,6 +46,8 @@ public:
     int pty_master(const std::string &devnode) const;
 
     void set_usb_configuration(const UsbPlace &place, unsigned value);
+    // An attribute of the printer interface of the USB device at `place`.
+    void set_interface_attribute(const UsbPlace &place, const char *name, const std::string &value);
     // The device leaves: uevent "remove", then its sysfs and /dev entries go.
     void remove_device(const std::string &sys_path);
     // After a pty device ("180:0") has gone: the kernel may give its pty
@@ -52,6 +56,7 @@ public:
 
     static std::string usb_node(const UsbPlace &place);
     static std::string usb_sys_path(const UsbPlace &place);
+    static std::string interface_sys_path(const UsbPlace &place);
     static std::string lp_sys_path(const UsbPlace &place, const std::string &name);
 
 private:

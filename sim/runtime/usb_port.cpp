@@ -13,16 +13,22 @@
 #include <cstring>
 
 #include "answer_shaping.h"
-#include "client_liveness.h"
+#include "printer_class.h"
 #include "usb_descriptors.h"
-#include "usbfs_data.h"
 
 namespace orvy::sim {
 
-using namespace usbfs;
-
 namespace {
+
 constexpr std::size_t kMaxQueuedBytes = 64 * 1024;  // answers and babble nobody reads
+
+// The ioctl's argument struct, copied in and, when changed, out again.
+template <typename T>
+bool read_arg(IoctlCall &call, T &value)
+{
+    return call.read(call.arg(), &value, sizeof value);
+}
+
 }  // namespace
 
 UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place)
@@ -37,21 +43,23 @@ UsbPort::UsbPort(SharedPrinter &shared, Testbed &testbed, UsbPlace place)
 
 UsbPort::~UsbPort()
 {
+    server_.reset();  // its thread ends before the port's state goes
     {
         std::lock_guard lock(shared_.mutex);
         shared_.engine.remove_waiter(this);
     }
-    if (handler_) g_signal_handlers_disconnect_by_data(handler_.get(), this);
     if (fifo_fd_ >= 0) close(fifo_fd_);
 }
 
 bool UsbPort::create(std::string &error)
 {
-    handler_ = GRef<UMockdevIoctlBase>::adopt(umockdev_ioctl_base_new());
-    g_signal_connect(handler_.get(), "handle-ioctl", G_CALLBACK(&UsbPort::on_ioctl), this);
-    g_signal_connect(handler_.get(), "client-connected", G_CALLBACK(&UsbPort::on_client_connected),
-                     this);
-    if (!testbed_.add_usb_printer(shared_.options.usb, place_, handler_.get(), error)) return false;
+    // The socket must exist before the node does: the preload library looks
+    // for it when the node is opened.
+    server_ = std::make_unique<IoctlServer>([this](unsigned client,
+                                                   IoctlCall &call) { handle_ioctl(client, call); },
+                                            [this](unsigned client) { client_closed(client); });
+    if (!server_->start(testbed_.ioctl_socket_path(Testbed::usb_node(place_)), error)) return false;
+    if (!testbed_.add_usb_printer(shared_.options.usb, place_, error)) return false;
 
     // umockdev makes a usb node a regular file, which poll() reports ready
     // at all times, and libusb would spin on REAPURBNDELAY. A one-page FIFO
@@ -84,99 +92,116 @@ void UsbPort::stop()
     link_.stop();
 }
 
-void UsbPort::on_client_connected(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self)
-{
-    const auto *port = static_cast<UsbPort *>(self);
-    note_client_connection(client,
-                           port->testbed_.root() + "/ioctl" + Testbed::usb_node(port->place_));
-}
-
-gboolean UsbPort::on_ioctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer self)
-{
-    static_cast<UsbPort *>(self)->handle_ioctl(client);
-    return TRUE;
-}
-
-void UsbPort::handle_ioctl(UMockdevIoctlClient *client)
+void UsbPort::handle_ioctl(unsigned client, IoctlCall &call)
 {
     std::lock_guard lock(shared_.mutex);
-    const gulong request = umockdev_ioctl_client_get_request(client);
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-    drop_dead_clients();
-
+    // A client may have opened the node before it ever made a call.
+    clients_.insert(client);
+    const unsigned long request = call.request();
     if (request == USBDEVFS_SUBMITURB) {
-        submit(client, arg);
+        submit(client, call);
     } else if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) {
-        reap(client, arg);
+        reap(client, call);
     } else if (request == USBDEVFS_DISCARDURB) {
-        discard(client, arg);
+        discard(client, call);
     } else if (unplugged_) {
-        complete(client, -ENODEV);
+        call.complete(-ENODEV);
     } else {
-        const std::size_t size = _IOC_SIZE(request);
-        auto data = size > 0 ? resolve(arg, 0, size) : GRef<UMockdevIoctlData>();
-        if (size > 0 && !data) {
-            complete(client, -EFAULT);
-            update_fifo();
-            return;
-        }
-        UMockdevIoctlData *d = data.get();
-        long result = -ENOTTY;
-        switch (request) {
-        case USBDEVFS_GET_CAPABILITIES:
-            set_field<std::uint32_t>(d, 0,
-                                     USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                         USBDEVFS_CAP_NO_PACKET_SIZE_LIM);
-            result = 0;
-            break;
-        case USBDEVFS_CLAIMINTERFACE: result = claim(client, field<unsigned>(d, 0)); break;
-        case USBDEVFS_RELEASEINTERFACE: result = release(client, field<unsigned>(d, 0)); break;
-        case USBDEVFS_GETDRIVER: result = get_driver(client, d->data); break;
-        case USBDEVFS_IOCTL: result = usbfs_ioctl(d->data); break;
-        case USBDEVFS_SETCONFIGURATION:
-            result = claimed_by_other(client) ? -EBUSY : set_configuration(field<unsigned>(d, 0));
-            break;
-        case USBDEVFS_SETINTERFACE:
-            result = field<unsigned>(d, 0) == 0 &&
-                             field<unsigned>(d, 4) < shared_.options.usb.alt_settings
-                         ? 0
-                         : -EINVAL;
-            break;
-        case USBDEVFS_CLEAR_HALT:
-        case USBDEVFS_RESETEP:
-        case USBDEVFS_RESET: result = 0; break;
-        case USBDEVFS_GET_SPEED: result = 2; break;  // full speed
-        case USBDEVFS_CONNECTINFO:
-            set_field<unsigned>(d, 0, 11);
-            result = 0;
-            break;
-        default: break;
-        }
-        complete(client, result);
+        call.complete(other_ioctl(client, call));
     }
     update_fifo();
 }
 
-void UsbPort::submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
+// A client that closed the node, or died: its URBs go and its claim ends,
+// so that they cannot take answers meant for the next one.
+void UsbPort::client_closed(unsigned client)
 {
-    auto data = resolve(arg, 0, sizeof(usbdevfs_urb));
-    if (!data) {
-        complete(client, -EFAULT);
+    std::lock_guard lock(shared_.mutex);
+    clients_.erase(client);
+    urbs_.remove_if([client](const Urb &urb) { return urb.client == client; });
+    if (claimed_by_ == client) claimed_by_ = 0;
+    update_fifo();
+}
+
+long UsbPort::other_ioctl(unsigned client, IoctlCall &call)
+{
+    const unsigned long request = call.request();
+    // The argument struct is copied in whole and written back when changed,
+    // whatever its direction bits say (GETDRIVER is _IOW, yet fills in the
+    // driver's name).
+    std::uint8_t data[512] = {};
+    const std::size_t size = _IOC_SIZE(request);
+    if (size > sizeof data) return -ENOTTY;
+    if (size > 0 && !call.read(call.arg(), data, size)) return -EFAULT;
+    std::uint8_t original[sizeof data];
+    std::memcpy(original, data, size);
+    const auto word = [&](std::size_t offset) {
+        unsigned value = 0;
+        std::memcpy(&value, data + offset, sizeof value);
+        return value;
+    };
+    long result = -ENOTTY;
+    switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+        const std::uint32_t caps = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
+                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
+        std::memcpy(data, &caps, sizeof caps);
+        result = 0;
+        break;
+    }
+    case USBDEVFS_CLAIMINTERFACE: result = claim(client, word(0)); break;
+    case USBDEVFS_RELEASEINTERFACE: result = release(client, word(0)); break;
+    case USBDEVFS_GETDRIVER: result = get_driver(client, data); break;
+    case USBDEVFS_IOCTL: result = usbfs_ioctl(data); break;
+    case USBDEVFS_SETCONFIGURATION:
+        result = claimed_by_other(client) ? -EBUSY : set_configuration(word(0));
+        break;
+    case USBDEVFS_SETINTERFACE:
+        result = word(0) == 0 && word(4) < shared_.options.usb.alt_settings ? 0 : -EINVAL;
+        break;
+    case USBDEVFS_CLEAR_HALT:
+    case USBDEVFS_RESETEP:
+    case USBDEVFS_RESET: result = 0; break;
+    case USBDEVFS_GET_SPEED: result = 2; break;  // full speed
+    case USBDEVFS_CONNECTINFO: {
+        const unsigned device_number = 11;
+        std::memcpy(data, &device_number, sizeof device_number);
+        result = 0;
+        break;
+    }
+    default: break;
+    }
+    if (result >= 0 && size > 0 && std::memcmp(original, data, size) != 0 &&
+        !call.write(call.arg(), data, size)) {
+        return -EFAULT;
+    }
+    return result;
+}
+
+void UsbPort::submit(unsigned client, IoctlCall &call)
+{
+    Urb urb;
+    urb.client = client;
+    urb.address = call.arg();
+    usbdevfs_urb header{};
+    if (!read_arg(call, header)) {
+        call.complete(-EFAULT);
         return;
     }
     if (unplugged_) {
-        complete(client, -ENODEV);
+        call.complete(-ENODEV);
         return;
     }
-    Urb urb;
-    urb.type = field<std::uint8_t>(data.get(), offsetof(usbdevfs_urb, type));
-    urb.endpoint = field<std::uint8_t>(data.get(), offsetof(usbdevfs_urb, endpoint));
-    urb.buffer_length = field<int>(data.get(), offsetof(usbdevfs_urb, buffer_length));
-    if (urb.buffer_length > 0) {
-        urb.buffer = resolve(data.get(), offsetof(usbdevfs_urb, buffer),
-                             static_cast<std::size_t>(urb.buffer_length));
-        if (!urb.buffer) {
-            complete(client, -EFAULT);
+    urb.type = header.type;
+    urb.endpoint = header.endpoint;
+    urb.buffer_length = header.buffer_length;
+    urb.buffer = reinterpret_cast<std::uintptr_t>(header.buffer);
+    // An IN buffer is written when the URB is reaped; its contents do not matter.
+    const bool in_data = urb.type != USBDEVFS_URB_TYPE_CONTROL && (urb.endpoint & 0x80) != 0;
+    if (urb.buffer_length > 0 && !in_data) {
+        urb.sent.resize(static_cast<std::size_t>(urb.buffer_length));
+        if (!call.read(urb.buffer, urb.sent.data(), urb.sent.size())) {
+            call.complete(-EFAULT);
             return;
         }
     }
@@ -186,11 +211,9 @@ void UsbPort::submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
     const bool in = bulk && urb.endpoint == kBulkIn;
     const bool out = bulk && urb.endpoint == kBulkOut && shape.endpoints > 1;
     if (!control && !in && !out) {
-        complete(client, -ENOENT);  // no such endpoint
+        call.complete(-ENOENT);  // no such endpoint
         return;
     }
-    urb.client = GRef<UMockdevIoctlClient>::share(client);
-    urb.data = std::move(data);
     urbs_.push_back(std::move(urb));
     Urb &queued = urbs_.back();
     if (control) {
@@ -203,7 +226,7 @@ void UsbPort::submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
     } else if (queued.buffer_length == 0) {
         queued.done = true;
     }
-    complete(client, 0);
+    call.complete(0);
     fill_in_urbs();
 }
 
@@ -214,11 +237,34 @@ void UsbPort::control_transfer(Urb &urb)
         urb.status = -EINVAL;
         return;
     }
-    const SetupPacket setup = setup_packet_of(urb.buffer->data);
+    const SetupPacket setup = setup_packet_of(urb.sent.data());
+    if (is_printer_class_request(setup)) {
+        printer_class_request(urb, setup);
+        return;
+    }
     if ((setup.request_type & 0x80) == 0) {
         return;  // host-to-device requests are accepted as they are
     }
-    auto answer = answer_control_request(setup, shared_.options.usb);
+    answer_in_control(urb, answer_control_request(setup, shared_.options.usb));
+}
+
+void UsbPort::printer_class_request(Urb &urb, const SetupPacket &setup)
+{
+    auto answer = answer_printer_class_request(setup, shared_.options.usb, paper_empty());
+    if (answer && setup.request == kSoftReset && (setup.request_type & 0x80) == 0) {
+        ready_packets_.clear();  // the reset flushes what the host has not read
+        shared_.transcript.event(shared_.usb_name.c_str(), "soft reset");
+    }
+    answer_in_control(urb, std::move(answer));
+}
+
+bool UsbPort::paper_empty() const
+{
+    return shared_.options.paper_out || shared_.printer.paper_empty();
+}
+
+void UsbPort::answer_in_control(Urb &urb, std::optional<Bytes> answer)
+{
     if (!answer) {
         urb.status = -EPIPE;
         return;
@@ -244,7 +290,7 @@ void UsbPort::bulk_out(Urb &urb)
         const std::size_t length =
             std::min(static_cast<std::size_t>(urb.buffer_length), *o.out_partial);
         urb.actual = static_cast<int>(length);
-        link_.host_sent(urb.buffer ? urb.buffer->data : nullptr, length);
+        link_.host_sent(urb.sent.data(), length);
         return;
     }
     first_out_done_ = true;
@@ -261,7 +307,7 @@ void UsbPort::take_out_data(Urb &urb)
         shared_.engine.fitting(length - done, shared_.options.usb.out_packet_size);
     // Taking bytes may drain the buffer and call room_freed(): not again now.
     taking_ = true;
-    if (fits > 0) link_.host_sent(urb.buffer->data + done, fits);
+    if (fits > 0) link_.host_sent(urb.sent.data() + done, fits);
     taking_ = false;
     urb.actual = static_cast<int>(done + fits);
     urb.done = done + fits == length;
@@ -288,7 +334,7 @@ void UsbPort::room_freed()
             urb.endpoint != kBulkOut) {
             continue;
         }
-        if (!connected(urb.client.get())) continue;
+        if (!connected(urb.client)) continue;
         take_out_data(urb);
         completed = completed || urb.done;
         if (!urb.done) break;  // later transfers wait behind this one
@@ -296,45 +342,42 @@ void UsbPort::room_freed()
     if (completed) update_fifo();
 }
 
-void UsbPort::reap(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
+// Status and length into the client's URB, its data into the buffer, the
+// URB's address into the client's pointer.
+void UsbPort::reap(unsigned client, IoctlCall &call)
 {
     auto urb = std::find_if(urbs_.begin(), urbs_.end(),
-                            [client](const Urb &u) { return u.done && u.client.get() == client; });
+                            [client](const Urb &u) { return u.done && u.client == client; });
     if (urb == urbs_.end()) {
-        complete(client, unplugged_ ? -ENODEV : -EAGAIN);
+        call.complete(unplugged_ ? -ENODEV : -EAGAIN);
         return;
     }
-    auto pointer = resolve(arg, 0, sizeof(void *));
-    if (!pointer) {
-        complete(client, -EFAULT);
-        return;
-    }
-    set_field<int>(urb->data.get(), offsetof(usbdevfs_urb, status), urb->status);
-    set_field<int>(urb->data.get(), offsetof(usbdevfs_urb, actual_length), urb->actual);
-    if (urb->buffer && !urb->payload.empty()) {
-        const std::size_t room =
-            static_cast<std::size_t>(urb->buffer->data_len) - urb->payload_offset;
-        std::memcpy(urb->buffer->data + urb->payload_offset, urb->payload.data(),
-                    std::min(room, urb->payload.size()));
-    }
-    umockdev_ioctl_data_set_ptr(pointer.get(), 0, urb->data.get());
-    complete(client, 0);
+    const std::size_t room =
+        static_cast<std::size_t>(std::max(urb->buffer_length, 0)) - urb->payload_offset;
+    const std::uintptr_t address = urb->address;
+    const bool written =
+        call.write(address + offsetof(usbdevfs_urb, status), &urb->status, sizeof(int)) &&
+        call.write(address + offsetof(usbdevfs_urb, actual_length), &urb->actual, sizeof(int)) &&
+        call.write(urb->buffer + urb->payload_offset, urb->payload.data(),
+                   std::min(room, urb->payload.size())) &&
+        call.write(call.arg(), &address, sizeof(void *));
+    call.complete(written ? 0 : -EFAULT);
     urbs_.erase(urb);
 }
 
-void UsbPort::discard(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
+void UsbPort::discard(unsigned client, IoctlCall &call)
 {
-    const gulong address = field<gulong>(arg, 0);
+    const std::uintptr_t address = call.arg();
     auto urb = std::find_if(urbs_.begin(), urbs_.end(), [&](const Urb &u) {
-        return u.client.get() == client && u.data->client_addr == address;
+        return u.client == client && u.address == address;
     });
     if (urb == urbs_.end() || urb->done) {
-        complete(client, -EINVAL);
+        call.complete(-EINVAL);
         return;
     }
     urb->done = true;
     urb->status = -ENOENT;  // libusb reports a cancelled transfer as its time-out
-    complete(client, 0);
+    call.complete(0);
 }
 
 void UsbPort::deliver(const Bytes &answer)
@@ -357,7 +400,7 @@ void UsbPort::fill_in_urbs()
     for (Urb &urb : urbs_) {
         if (ready_packets_.empty()) break;
         if (urb.done || urb.type != USBDEVFS_URB_TYPE_BULK || urb.endpoint != kBulkIn) continue;
-        if (!connected(urb.client.get())) continue;
+        if (!connected(urb.client)) continue;
         Bytes got;
         std::size_t room = static_cast<std::size_t>(urb.buffer_length);
         while (!ready_packets_.empty() && room > 0) {
@@ -379,14 +422,6 @@ void UsbPort::fill_in_urbs()
         shared_.transcript.data(shared_.usb_name.c_str(), false, got);
         urb.payload = std::move(got);
     }
-}
-
-// A killed client never reaps; its URBs must not take answers meant for the
-// next one (umockdev 0.17.16 does not report the disconnect).
-void UsbPort::drop_dead_clients()
-{
-    urbs_.remove_if([](const Urb &urb) { return !connected(urb.client.get()); });
-    if (claimed_by_ && !connected(claimed_by_.get())) claimed_by_.reset();
 }
 
 void UsbPort::update_fifo()
@@ -415,7 +450,7 @@ void UsbPort::unplug()
             urb.done = true;
             urb.status = -ENODEV;
         }
-        claimed_by_.reset();
+        claimed_by_ = 0;
         update_fifo();
         shared_.transcript.event(shared_.usb_name.c_str(), "unplugged");
     }

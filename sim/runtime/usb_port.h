@@ -1,19 +1,20 @@
 // The printer on USB: emulates the usbfs device /dev/bus/usb/001/<address> that
 // libusb drives, by answering the client's usbfs ioctls (URBs, claims,
-// configuration, kernel driver) on umockdev's worker thread.
+// configuration, kernel driver) on the thread of its ioctl server.
 #pragma once
-
-#include <umockdev.h>
 
 #include <deque>
 #include <list>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 
-#include "gobject_ref.h"
+#include "ioctl_server.h"
 #include "print_engine.h"
 #include "printer_link.h"
 #include "testbed.h"
+#include "usb_descriptors.h"
 
 namespace orvy::sim {
 
@@ -40,13 +41,15 @@ public:
     const UsbPlace &place() const { return place_; }
 
 private:
+    // Clients are the server's numbers; 0 is none.
     struct Urb {
-        GRef<UMockdevIoctlClient> client;
-        GRef<UMockdevIoctlData> data;    // the client's struct usbdevfs_urb
-        GRef<UMockdevIoctlData> buffer;  // its transfer buffer, if any
+        unsigned client = 0;
+        std::uintptr_t address = 0;  // the client's struct usbdevfs_urb
+        std::uintptr_t buffer = 0;   // its transfer buffer
         std::uint8_t type = 0;
         std::uint8_t endpoint = 0;
         int buffer_length = 0;
+        Bytes sent;  // OUT data, or the setup packet with its data
         bool done = false;
         int status = 0;
         int actual = 0;
@@ -55,35 +58,39 @@ private:
         bool held = false;  // OUT that the printer never takes (--paper-out, --out-partial)
     };
 
-    static void on_client_connected(UMockdevIoctlBase *handler, UMockdevIoctlClient *client,
-                                    gpointer self);
-    static gboolean on_ioctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client,
-                             gpointer self);
-    void handle_ioctl(UMockdevIoctlClient *client);
-    void submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
-    void reap(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
-    void discard(UMockdevIoctlClient *client, UMockdevIoctlData *arg);
-    int claim(UMockdevIoctlClient *client, unsigned interface);
-    int release(UMockdevIoctlClient *client, unsigned interface);
-    int get_driver(UMockdevIoctlClient *client, std::uint8_t *getdriver);
+    void handle_ioctl(unsigned client, IoctlCall &call);
+    void client_closed(unsigned client);
+    long other_ioctl(unsigned client, IoctlCall &call);
+    void submit(unsigned client, IoctlCall &call);
+    void reap(unsigned client, IoctlCall &call);
+    void discard(unsigned client, IoctlCall &call);
+    int claim(unsigned client, unsigned interface);
+    int release(unsigned client, unsigned interface);
+    int get_driver(unsigned client, std::uint8_t *getdriver);
     int usbfs_ioctl(const std::uint8_t *command);
     int set_configuration(unsigned value);
 
     void control_transfer(Urb &urb);
+    void printer_class_request(Urb &urb, const SetupPacket &setup);
+    // The data stage of a control request; none stalls it.
+    void answer_in_control(Urb &urb, std::optional<Bytes> answer);
+    // What the port status byte reports: the roll is out.
+    bool paper_empty() const;
     void bulk_out(Urb &urb);
     void take_out_data(Urb &urb);
     bool out_waiting_before(const Urb &urb) const;
     void deliver(const Bytes &answer);
     void fill_in_urbs();
-    void drop_dead_clients();
     void update_fifo();
-    bool claimed_by_other(UMockdevIoctlClient *client) const;
+    bool connected(unsigned client) const { return clients_.count(client) > 0; }
+    bool claimed_by_other(unsigned client) const;
 
     SharedPrinter &shared_;
     Testbed &testbed_;
     UsbPlace place_;
     PrinterLink link_;
-    GRef<UMockdevIoctlBase> handler_;
+    std::unique_ptr<IoctlServer> server_;
+    std::set<unsigned> clients_;  // those that have the node open
     int fifo_fd_ = -1;
     bool fifo_blocked_ = false;
 
@@ -92,7 +99,7 @@ private:
     bool unplugged_ = false;
     bool stopped_ = false;
     bool kernel_driver_attached_ = false;
-    GRef<UMockdevIoctlClient> claimed_by_;
+    unsigned claimed_by_ = 0;
     unsigned claim_refusals_left_ = 0;
     bool first_out_done_ = false;
     bool taking_ = false;

@@ -9,24 +9,21 @@
 #include <string>
 
 #include "usb_port.h"
-#include "usbfs_data.h"
 
 namespace orvy::sim {
 
-using usbfs::connected;
-
-bool UsbPort::claimed_by_other(UMockdevIoctlClient *client) const
+bool UsbPort::claimed_by_other(unsigned client) const
 {
-    return claimed_by_ && claimed_by_.get() != client && connected(claimed_by_.get());
+    return claimed_by_ != 0 && claimed_by_ != client && connected(claimed_by_);
 }
 
-int UsbPort::claim(UMockdevIoctlClient *client, unsigned interface)
+int UsbPort::claim(unsigned client, unsigned interface)
 {
     const std::string what = "claim interface " + std::to_string(interface);
     int result = 0;
     if (interface != 0) {
         result = -ENOENT;  // no such interface
-    } else if (claimed_by_.get() == client) {
+    } else if (claimed_by_ == client) {
         result = 0;
     } else if (claimed_by_other(client) || kernel_driver_attached_) {
         result = -EBUSY;
@@ -34,21 +31,21 @@ int UsbPort::claim(UMockdevIoctlClient *client, unsigned interface)
         if (claim_refusals_left_ > 0) --claim_refusals_left_;
         result = -EBUSY;
     } else {
-        claimed_by_ = GRef<UMockdevIoctlClient>::share(client);
+        claimed_by_ = client;
     }
     shared_.transcript.event(shared_.usb_name.c_str(), result == 0 ? what : what + " refused");
     return result;
 }
 
-int UsbPort::release(UMockdevIoctlClient *client, unsigned interface)
+int UsbPort::release(unsigned client, unsigned interface)
 {
-    if (interface != 0 || claimed_by_.get() != client) return -EINVAL;
-    claimed_by_.reset();
+    if (interface != 0 || claimed_by_ != client) return -EINVAL;
+    claimed_by_ = 0;
     shared_.transcript.event(shared_.usb_name.c_str(), "release interface 0");
     return 0;
 }
 
-int UsbPort::get_driver(UMockdevIoctlClient *client, std::uint8_t *getdriver)
+int UsbPort::get_driver(unsigned client, std::uint8_t *getdriver)
 {
     unsigned interface = 0;
     std::memcpy(&interface, getdriver, sizeof interface);
@@ -56,7 +53,7 @@ int UsbPort::get_driver(UMockdevIoctlClient *client, std::uint8_t *getdriver)
     const char *driver = nullptr;
     if (kernel_driver_attached_) {
         driver = "usblp";
-    } else if (claimed_by_.get() == client || claimed_by_other(client)) {
+    } else if (claimed_by_ == client || claimed_by_other(client)) {
         driver = "usbfs";
     }
     if (!driver) return -ENODATA;
@@ -83,7 +80,7 @@ int UsbPort::usbfs_ioctl(const std::uint8_t *command)
     }
     if (header.ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
         if (shared_.options.kernel_driver == KernelDriver::None) return -ENODATA;
-        if (claimed_by_other(nullptr)) return -EBUSY;
+        if (claimed_by_other(0)) return -EBUSY;
         kernel_driver_attached_ = true;
         shared_.transcript.event(shared_.usb_name.c_str(), "attach " + which);
         return 0;

@@ -16,6 +16,8 @@
 //   fionread       device file: ioctl FIONREAD -> "fionread <result> <count>"
 //   excl           device file: ioctl TIOCEXCL -> "excl <result>"
 //   desc           -> "desc VVVV:PPPP alts=N eps=81/64,02/64"
+//   ctl:TYPE:REQ:VALUE:INDEX:LEN  control transfer, numbers in hex
+//                  -> "ctl <result> <HEX of the data stage>"
 //   stty           serial 115200 8N1, RTS/CTS, VMIN 0, VTIME 1 -> "stty <result>"
 //   sleep:MS
 #include <fcntl.h>
@@ -27,6 +29,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -162,6 +165,19 @@ int run_usb(const std::string &port, const std::vector<std::string> &steps)
             std::printf("config %d %d\n", rc, value);
         } else if (f[0] == "desc") {
             describe(libusb_get_device(usb.handle));
+        } else if (f[0] == "ctl") {
+            const auto number = [&](std::size_t i) {
+                return static_cast<unsigned>(std::strtoul(f.at(i).c_str(), nullptr, 16));
+            };
+            Bytes data(number(5));
+            const int rc =
+                libusb_control_transfer(usb.handle, static_cast<std::uint8_t>(number(1)),
+                                        static_cast<std::uint8_t>(number(2)),
+                                        static_cast<std::uint16_t>(number(3)),
+                                        static_cast<std::uint16_t>(number(4)), data.data(),
+                                        static_cast<std::uint16_t>(data.size()), 1000);
+            if (rc > 0) data.resize(static_cast<std::size_t>(rc));
+            std::printf("ctl %d %s\n", rc, rc > 0 ? hex_text(data).c_str() : "");
         } else if (f[0] == "sleep") {
             usleep(static_cast<useconds_t>(std::atoi(f.at(1).c_str())) * 1000);
         } else {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_text.h"
 #include "scratch_dir.h"
 #include "sim_test_helpers.h"
 
@@ -118,6 +119,38 @@ TEST(Simulator, PrinterClassFileIsRaw)
     const RunResult r = client({}, kLp, {"w:0A7F031D6101", "r:40:400"});
     ASSERT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(line(r, "r "), std::string("r 18 ") + kStatusAnswer);
+}
+
+// The printer class's requests, as usblp and print spoolers make them: the
+// device ID behind its big-endian length (interface 0 only), the port status
+// byte (paper empty, selected, no error) and the soft reset.
+TEST(Simulator, AnswersThePrinterClassRequests)
+{
+    const std::string id =
+        "MFG:Velmora;MDL:Orvy K80 Kiosk Printer;CMD:ORVY;CLS:PRINTER;SN:K80P1-26-004711;";
+    std::vector<unsigned char> with_length{0, static_cast<unsigned char>(id.size() + 2)};
+    with_length.insert(with_length.end(), id.begin(), id.end());
+    const RunResult r = client({}, kUsb,
+                               {"ctl:A1:0:0:0:400", "ctl:A1:0:0:100:400", "ctl:A1:0:0:0:8",
+                                "ctl:A1:1:0:0:1", "w:1D6101", "ctl:23:2:0:0:0", "in:64:200"});
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(line(r, "ctl ", 0), "ctl " + std::to_string(with_length.size()) + " " +
+                                      orvy::test::hex_text(with_length));
+    EXPECT_EQ(line(r, "ctl ", 1), "ctl -9 ") << "interface 1: stall";
+    EXPECT_EQ(line(r, "ctl ", 2), "ctl 8 " + orvy::test::hex_text(with_length.data(), 8))
+        << "cut to wLength";
+    EXPECT_EQ(line(r, "ctl ", 3), "ctl 1 18");
+    EXPECT_EQ(line(r, "ctl ", 4), "ctl 0 ");
+    EXPECT_EQ(line(r, "in "), "in -7 0 ") << "the reset dropped the unread answer";
+    EXPECT_TRUE(has_line(r.log, "usb: soft reset")) << r.log;
+
+    EXPECT_EQ(line(client({"--paper-out"}, kUsb, {"ctl:A1:1:0:0:1"}), "ctl "), "ctl 1 38");
+    EXPECT_EQ(line(client({"--paper-mm", "0"}, kUsb, {"ctl:A1:1:0:0:1"}), "ctl "), "ctl 1 38")
+        << "an empty roll";
+
+    const RunResult sysfs =
+        run_under_simulator({}, {"cat", "/sys/bus/usb/devices/1-1:1.0/ieee1284_id"}, 30);
+    EXPECT_EQ(sysfs.out, id) << sysfs.err;
 }
 
 // A build tree deep in the file system puts $TMPDIR past the length of a

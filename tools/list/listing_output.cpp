@@ -34,6 +34,20 @@ std::string stable_line(const char *label, const std::string &link)
     return line;
 }
 
+std::string info_line(const char *label, const std::string &value)
+{
+    char line[512];
+    std::snprintf(line, sizeof line, "  %-11s %s\n", label,
+                  value.empty() ? "(unknown)" : value.c_str());
+    return line;
+}
+
+std::string trimmed_join(const std::string &make, const std::string &model)
+{
+    if (make.empty() || model.rfind(make + " ", 0) == 0) return model;
+    return model.empty() ? make : make + " " + model;
+}
+
 }  // namespace
 
 std::string listing_text(const std::vector<ListedPrinter> &printers)
@@ -44,10 +58,12 @@ std::string listing_text(const std::vector<ListedPrinter> &printers)
         std::snprintf(head, sizeof head, "%sPrinter %s (product id %u)\n", text.empty() ? "" : "\n",
                       p.serial.empty() ? "(no serial number)" : p.serial.c_str(), p.product_id);
         text += head;
+        text += info_line("make/model:", trimmed_join(p.make, p.model));
         text += node_lines("USB:", p.usb_port, p.usb_access);
         text += node_lines("usblp:", p.lp_port, p.lp_access);
         text += stable_line("stable USB:", p.stable_usb_port);
         if (!p.lp_port.empty()) text += stable_line("stable lp:", p.stable_lp_port);
+        text += info_line("CUPS URI:", p.cups_uri);
     }
     return text;
 }
@@ -69,6 +85,9 @@ std::string listing_json(const std::vector<ListedPrinter> &printers)
                      .add("lp_access", json::boolean(p.lp_access.granted))
                      .add("lp_access_problem", json_string_or_null(p.lp_access.why))
                      .add("lp_access_fix", json_string_or_null(p.lp_access.fix))
+                     .add("make", json_string_or_null(p.make))
+                     .add("model", json_string_or_null(p.model))
+                     .add("cups_uri", json_string_or_null(p.cups_uri))
                      .text());
     }
     return list.text() + "\n";

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "printer_identity.h"
+
 namespace orvy::list {
 namespace {
 
@@ -67,6 +69,20 @@ std::string lp_node_of(udev *context, const std::string &usb_syspath)
     return {};
 }
 
+// The IEEE 1284 device ID that usblp read from the printer, on the interface
+// it is bound to; empty when it is not bound.
+std::string device_id_of(udev *context, const std::string &usb_syspath)
+{
+    for (const std::string &path : syspaths_of(context, "usb", "usb_interface")) {
+        if (path.rfind(usb_syspath + "/", 0) != 0) continue;
+        UdevDevice interface(udev_device_new_from_syspath(context, path.c_str()));
+        if (!interface) continue;
+        const char *id = udev_device_get_sysattr_value(interface.get(), "ieee1284_id");
+        if (id && *id) return id;
+    }
+    return {};
+}
+
 // The stable link `name` of the printer `serial` when it leads to `node`.
 std::string stable_name(const std::string &serial, const char *name, const std::string &node)
 {
@@ -103,6 +119,14 @@ std::vector<ListedPrinter> find_printers(unsigned vendor_id, std::string &error)
         printer.lp_port = lp_node_of(context.get(), path);
         printer.stable_usb_port = stable_name(printer.serial, "usb", printer.usb_port);
         printer.stable_lp_port = stable_name(printer.serial, "lp", printer.lp_port);
+        const PrinterIdentity identity =
+            identity_of(device_id_of(context.get(), path),
+                        text_or_empty(udev_device_get_sysattr_value(device.get(), "manufacturer")),
+                        text_or_empty(udev_device_get_sysattr_value(device.get(), "product")),
+                        printer.serial);
+        printer.make = identity.make;
+        printer.model = identity.model;
+        printer.cups_uri = identity.cups_uri;
         if (!printer.usb_port.empty()) {
             printer.usb_access = check_access(printer.usb_port, rule_installed);
         }

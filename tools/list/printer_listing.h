@@ -17,6 +17,9 @@ struct ListedPrinter {
     std::string lp_port;          // /dev/usb/lpN; empty when usblp is not bound
     std::string stable_usb_port;  // /dev/orvy/by-serial/<SERIAL>/usb; empty if none
     std::string stable_lp_port;
+    std::string make;  // from the IEEE 1284 device ID, else the USB strings
+    std::string model;
+    std::string cups_uri;  // the URI of the CUPS usb backend: usb://MAKE/MODEL?serial=...
     NodeAccess usb_access;
     NodeAccess lp_access;
 };

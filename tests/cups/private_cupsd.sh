@@ -1,0 +1,98 @@
+#!/bin/sh
+# A private cupsd for one test, sourced by cups_test.sh inside the simulator.
+# It runs as root from its own configuration below DIR, listens on
+# 127.0.0.1 only at a free port, and is stopped when the sourcing shell exits
+# (and, failing that, by its own time limit). The clients (lpadmin, lp,
+# lpstat, lpinfo, ipptool) reach it through CUPS_SERVER.
+#
+# cupsd keeps UMOCKDEV_DIR for its backends (SetEnv) but drops LD_PRELOAD,
+# so its ServerBin is a private one whose backend/usb is a root-only wrapper
+# that sets the preload and runs Debian's usb backend; everything else links
+# to the system's ServerBin.
+
+cupsd_pid=""
+stop_cupsd() {
+  [ -z "$cupsd_pid" ] || { kill "$cupsd_pid" 2>/dev/null; wait "$cupsd_pid" 2>/dev/null; } || true
+  cupsd_pid=""
+}
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+start_cupsd() {
+  d=$1
+  port=$(free_port)
+  mkdir -p "$d/etc/ppd" "$d/spool/tmp" "$d/cache" "$d/run" "$d/log" "$d/bin/backend"
+  for sub in cgi-bin daemon driver filter monitor notifier; do
+    ln -s "/usr/lib/cups/$sub" "$d/bin/$sub"
+  done
+  cat >"$d/bin/backend/usb" <<EOF
+#!/bin/sh
+LD_PRELOAD='$LD_PRELOAD' exec /usr/lib/cups/backend/usb "\$@"
+EOF
+  chmod 0744 "$d/bin/backend/usb"
+  cat >"$d/etc/cups-files.conf" <<EOF
+ServerRoot $d/etc
+ServerBin $d/bin
+RequestRoot $d/spool
+TempDir $d/spool/tmp
+CacheDir $d/cache
+StateDir $d/run
+ErrorLog $d/log/error_log
+AccessLog $d/log/access_log
+PageLog $d/log/page_log
+Printcap $d/run/printcap
+User lp
+Group lp
+SystemGroup root
+SetEnv UMOCKDEV_DIR $UMOCKDEV_DIR
+EOF
+  cat >"$d/etc/cupsd.conf" <<EOF
+Listen 127.0.0.1:$port
+LogLevel debug
+MaxLogSize 0
+Browsing No
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow 127.0.0.1
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+  # The directories must be reachable for the lp user, as in /var/spool/cups.
+  chmod 0755 "$d"
+  env -u LD_PRELOAD timeout 170 cupsd -f -c "$d/etc/cupsd.conf" -s "$d/etc/cups-files.conf" &
+  cupsd_pid=$!
+  echo "$cupsd_pid" >"$d/cupsd.pid"
+  trap stop_cupsd EXIT
+  export CUPS_SERVER="127.0.0.1:$port"
+  tries=0
+  until env -u LD_PRELOAD timeout 5 lpstat -r 2>/dev/null | grep -q 'is running'; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 100 ] || { echo "cupsd did not start" >&2; exit 1; }
+    sleep 0.2
+  done
+}
+
+# Waits until job N has ended: completed, or held because the backend
+# failed. Prints "completed" or "held".
+wait_for_job() {
+  waited=0
+  while :; do
+    if grep -q "\[Job $1\] Job completed" "$d/log/error_log"; then echo completed; return; fi
+    if grep -q "\[Job $1\] Job held" "$d/log/error_log"; then
+      timeout 10 cancel "$1" || true  # no retry behind the test's back
+      echo held
+      return
+    fi
+    waited=$((waited + 1))
+    [ "$waited" -lt $(($2 * 5)) ] || { echo "job $1 did not end within $2 s" >&2; exit 1; }
+    sleep 0.2
+  done
+}
