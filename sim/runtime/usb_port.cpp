@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -27,6 +28,15 @@ template <typename T>
 bool read_arg(IoctlCall &call, T &value)
 {
     return call.read(call.arg(), &value, sizeof value);
+}
+
+// One field of a struct held as bytes.
+template <typename T, std::size_t N>
+T urb_field(const std::array<unsigned char, N> &bytes, std::size_t offset)
+{
+    T value{};
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
 }
 
 }  // namespace
@@ -183,8 +193,10 @@ void UsbPort::submit(unsigned client, IoctlCall &call)
     Urb urb;
     urb.client = client;
     urb.address = call.arg();
-    usbdevfs_urb header{};
-    if (!read_arg(call, header)) {
+    // The URB's fixed part as bytes: struct usbdevfs_urb ends in a
+    // zero-length array, which is no standard C++ type for a variable.
+    std::array<unsigned char, offsetof(usbdevfs_urb, iso_frame_desc)> header{};
+    if (!call.read(call.arg(), header.data(), header.size())) {
         call.complete(-EFAULT);
         return;
     }
@@ -192,10 +204,11 @@ void UsbPort::submit(unsigned client, IoctlCall &call)
         call.complete(-ENODEV);
         return;
     }
-    urb.type = header.type;
-    urb.endpoint = header.endpoint;
-    urb.buffer_length = header.buffer_length;
-    urb.buffer = reinterpret_cast<std::uintptr_t>(header.buffer);
+    urb.type = urb_field<unsigned char>(header, offsetof(usbdevfs_urb, type));
+    urb.endpoint = urb_field<unsigned char>(header, offsetof(usbdevfs_urb, endpoint));
+    urb.buffer_length = urb_field<int>(header, offsetof(usbdevfs_urb, buffer_length));
+    urb.buffer =
+        reinterpret_cast<std::uintptr_t>(urb_field<void *>(header, offsetof(usbdevfs_urb, buffer)));
     // An IN buffer is written when the URB is reaped; its contents do not matter.
     const bool in_data = urb.type != USBDEVFS_URB_TYPE_CONTROL && (urb.endpoint & 0x80) != 0;
     if (urb.buffer_length > 0 && !in_data) {
