@@ -206,19 +206,11 @@ TEST_P(SimulatedPort, AKilledHolderLeavesThePortOpenForTheNext)
         "for i in $(seq 200); do grep -q \"FLOCK .* $! \" /proc/locks && break; sleep 0.01; "
         "done; kill -9 $!; wait; " +
         probe + " open:" + port + " write:1D6101 read:4 close";
-    std::vector<std::string> command;
-    std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    if (geteuid() == 0) {
-        if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no setpriv to drop root";
-        tmp += "/nobody-" + std::to_string(getpid());
-        mkdir(tmp.c_str(), 0777);
-        chmod(tmp.c_str(), 0777);
-        command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                   "--clear-groups",   "env",           "TMPDIR=" + tmp};
-    }
+    const orvy::test::AsNobody nobody;
+    if (!nobody.possible()) GTEST_SKIP() << "no setpriv to drop root";
+    std::vector<std::string> command = nobody.prefix();
     command.insert(command.end(), {orvy::test::simulator_path(), "--", "/bin/sh", "-c", script});
     const auto result = orvy::test::run_program(command, 60);
-    rmdir(tmp.c_str());
     if (result.exit_status == kSimulatorFailure) GTEST_SKIP() << result.err;
     const auto steps = steps_of(result.out);
     ASSERT_EQ(steps.size(), 4u) << result.out << result.err;

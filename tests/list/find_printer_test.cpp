@@ -80,23 +80,14 @@ TEST(ListPrinters, ExitStatusTellsFoundNoneAndUsageError)
 // that nobody owns, and the node is taken away from its owner.
 TEST(ListPrinters, ReportsDeniedAccessWithTheReasonAndTheFix)
 {
-    std::vector<std::string> as_user;
-    std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    if (geteuid() == 0) {
-        if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no setpriv to drop root";
-        tmp += "/nobody-" + std::to_string(getpid());
-        mkdir(tmp.c_str(), 0777);
-        chmod(tmp.c_str(), 0777);
-        as_user = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                   "--clear-groups",   "env",           "TMPDIR=" + tmp};
-    }
-    std::vector<std::string> command = as_user;
+    const orvy::test::AsNobody nobody;
+    if (!nobody.possible()) GTEST_SKIP() << "no setpriv to drop root";
+    std::vector<std::string> command = nobody.prefix();
     command.insert(command.end(),
                    {orvy::test::simulator_path(), "--", "sh", "-c",
                     std::string("chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && ") +
                         ORVY_LIST_PATH});
     const RunResult r = run_program(command);
-    rmdir(tmp.c_str());
     if (r.exit_status != 0 && r.out.empty()) {
         GTEST_SKIP() << "cannot run as another user: " << r.err;
     }
