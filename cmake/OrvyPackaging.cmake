@@ -53,6 +53,8 @@ if(TARGET Orvy_Simulator)
     install(TARGETS Orvy_Simulator
       RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simulator)
   endif()
+  install(TARGETS orvy_sim_preload
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/orvy-simulator COMPONENT simulator)
 endif()
 
 # ---- CMake package: find_package(Orvy) gives Orvy::Api, Orvy::Tb, Orvy::Inquiry

@@ -6,7 +6,9 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace orvy::sim {
@@ -29,6 +31,25 @@ std::string preload_path(bool &use_soname)
     }
     std::string library = info.dli_fname;
     return std::string(dirname(library.data())) + "/" + kPreloadName;
+}
+
+// Our own preload library (sim/preload), next to the program in the build
+// tree or where the install put it. Without it COMMAND only runs slower.
+std::string own_preload_path()
+{
+    std::array<char, PATH_MAX> program{};
+    const ssize_t length = readlink("/proc/self/exe", program.data(), program.size() - 1);
+    if (length <= 0) return {};
+    std::string directory(program.data(), static_cast<std::size_t>(length));
+    directory.erase(directory.rfind('/'));
+    for (const std::string &candidate :
+         {directory + "/" + ORVY_SIM_PRELOAD_NAME,
+          directory + "/" + ORVY_SIM_PRELOAD_FROM_BIN + "/" + ORVY_SIM_PRELOAD_NAME}) {
+        // LD_PRELOAD splits its list at spaces and colons.
+        if (candidate.find_first_of(" :") != std::string::npos) return {};
+        if (access(candidate.c_str(), R_OK) == 0) return candidate;
+    }
+    return {};
 }
 
 }  // namespace
@@ -61,6 +82,7 @@ std::string reexec_under_preload(char **argv)
     if (getenv(kReexecMarker)) return "umockdev's preload library " + path + " did not load";
 
     std::string preload = use_soname ? kPreloadName : path;
+    if (const std::string own = own_preload_path(); !own.empty()) preload += ":" + own;
     if (const char *current = getenv("LD_PRELOAD"); current && *current) {
         preload += std::string(":") + current;
     }

@@ -268,6 +268,12 @@ simulator() {
   on_simulator c_usb /dev/bus/usb/001/011 "$ORVY_STAGE/consumer_c/consumer"
   on_simulator cpp_usb /dev/bus/usb/001/011 "$ORVY_STAGE/consumer_cpp/consumer"
   on_simulator c_lp /dev/usb/lp0 "$ORVY_STAGE/consumer_c/consumer"
+  # Its own preload library, found where the install put it.
+  preload=$("$ORVY_SIMULATOR" -- sh -c 'echo "$LD_PRELOAD"')
+  case $preload in
+    */orvy-simulator/liborvy-sim-preload.so*) ;;
+    *) fail "the simulator does not preload its own library: $preload" ;;
+  esac
   finish
 }
 
@@ -329,7 +335,8 @@ unpack() {
   [ "$(dpkg-deb -f "$(package python3-orvy)" Architecture)" = all ] || fail "python3-orvy is not Architecture: all"
   for program in $ORVY_PROGRAMS; do
     case $program in
-      Orvy_Simulator) expect_in orvy-simulator "/usr/bin/$program" "/usr/share/man/man1/$program.1.gz" ;;
+      Orvy_Simulator) expect_in orvy-simulator "/usr/bin/$program" "/usr/share/man/man1/$program.1.gz" \
+        "$lib/orvy-simulator/liborvy-sim-preload.so" ;;
       *) expect_in orvy-tools "/usr/bin/$program" "/usr/share/man/man1/$program.1.gz" ;;
     esac
   done
