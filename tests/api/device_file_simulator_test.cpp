@@ -175,10 +175,11 @@ TEST_P(SimulatedPort, ASecondProcessIsRefusedWhileTheFirstHoldsThePort)
 {
     const std::string port = GetParam().path;
     const std::string probe = ORVY_API_PROBE_PATH;
-    // The second program starts once the first holds the port's lock.
+    // The second program starts once the first holds the port's lock, and
+    // a loaded machine may take seconds to start either one.
     const std::string script =
-        probe + " open:" + port + " sleep:600 clear write:1D6101 read:4 close >first & " +
-        "for i in $(seq 200); do grep -q \"FLOCK .* $! \" /proc/locks && break; sleep 0.01; "
+        probe + " open:" + port + " sleep:2000 clear write:1D6101 read:4 close >first & " +
+        "for i in $(seq 1000); do grep -q \"FLOCK .* $! \" /proc/locks && break; sleep 0.01; "
         "done; " +
         probe + " open:" + port + "; setpriv --bounding-set=-sys_admin --inh-caps=-sys_admin " +
         "sh -c ': <>" + port + "' 2>/dev/null || echo plain open refused; wait; cat first";
