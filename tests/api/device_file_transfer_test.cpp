@@ -280,16 +280,21 @@ TEST_F(DeviceFile, ClearOfAnIdleDeviceEndsAfterTheQuietPeriod)
 
 TEST_F(DeviceFile, ClearStopsOnADeviceThatKeepsSending)
 {
-    Babbler babbler(pty_.master(), 5ms);
-    Stopwatch watch;
-    EXPECT_EQ(orvy_api_printer_clear(handle_), 1);
-    const double elapsed = watch.elapsed_ms();
-    babbler.stop();
-    EXPECT_LT(elapsed, 1000 + kGenerousMarginMs);
-    // Only a sender that never fell silent for a quiet period proves the limit.
-    if (babbler.longest_gap_ms() < 80) {
-        EXPECT_GE(elapsed, 1000 - kEarlyToleranceMs);
+    // Only a sender that never fell silent for a quiet period proves the
+    // limit. The pty hands bytes to the reader from a kernel worker, which a
+    // loaded machine may hold back longer than the sender's own gaps show:
+    // an early end counts only when every one of three tries ends early.
+    double elapsed = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Babbler babbler(pty_.master(), 5ms);
+        Stopwatch watch;
+        EXPECT_EQ(orvy_api_printer_clear(handle_), 1);
+        elapsed = watch.elapsed_ms();
+        babbler.stop();
+        EXPECT_LT(elapsed, 1000 + kGenerousMarginMs);
+        if (babbler.longest_gap_ms() >= 80 || elapsed >= 1000 - kEarlyToleranceMs) return;
     }
+    EXPECT_GE(elapsed, 1000 - kEarlyToleranceMs);
 }
 
 TEST_F(DeviceFile, CloseHandsOverWhatWasWrittenAndClosesTheDescriptor)
