@@ -268,10 +268,10 @@ simulator() {
   on_simulator c_usb /dev/bus/usb/001/011 "$ORVY_STAGE/consumer_c/consumer"
   on_simulator cpp_usb /dev/bus/usb/001/011 "$ORVY_STAGE/consumer_cpp/consumer"
   on_simulator c_lp /dev/usb/lp0 "$ORVY_STAGE/consumer_c/consumer"
-  # Its own preload library, found where the install put it.
+  # Its own preload library, found next to it or where the install put it.
   preload=$("$ORVY_SIMULATOR" -- sh -c 'echo "$LD_PRELOAD"')
   case $preload in
-    */orvy-simulator/liborvy-sim-preload.so*) ;;
+    */liborvy-sim-preload.so*) ;;
     *) fail "the simulator does not preload its own library: $preload" ;;
   esac
   finish
