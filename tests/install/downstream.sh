@@ -269,6 +269,7 @@ simulator() {
   on_simulator cpp_usb /dev/bus/usb/001/011 "$ORVY_STAGE/consumer_cpp/consumer"
   on_simulator c_lp /dev/usb/lp0 "$ORVY_STAGE/consumer_c/consumer"
   # Its own preload library, found next to it or where the install put it.
+  # shellcheck disable=SC2016 # the command's shell expands it
   preload=$("$ORVY_SIMULATOR" -- sh -c 'echo "$LD_PRELOAD"')
   case $preload in
     */liborvy-sim-preload.so*) ;;
