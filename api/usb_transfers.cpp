@@ -31,6 +31,20 @@ bool ends_call(int result, OnGone on_gone)
     return result == LIBUSB_ERROR_NO_DEVICE && on_gone == OnGone::stop;
 }
 
+// What follows one transfer of a send or receive: a gone printer ends the
+// call, a transfer that moved nothing pauses before the next. True while the
+// call goes on.
+bool goes_on_after(int result, bool moved, OnGone on_gone, const Deadline &deadline,
+                   unsigned long timeout_ms, UsbMoved &so_far)
+{
+    if (ends_call(result, on_gone)) {
+        so_far.gone = true;
+        return false;
+    }
+    if (!moved) pause_within(deadline, polling_pause_ms(timeout_ms));
+    return !deadline.expired();
+}
+
 // One bulk transfer of at most INT_MAX bytes, as libusb counts them.
 int bulk_transfer(const UsbLink &link, unsigned char endpoint, unsigned char *data, long length,
                   int *transferred, unsigned int timeout_ms)
@@ -60,14 +74,8 @@ UsbMoved usb_send(const UsbLink &link, const unsigned char *data, long size,
                              static_cast<int>(size));
             }
             sent.count += moved;
-        } else if (!ends_call(result, on_gone)) {
-            pause_within(deadline, polling_pause_ms(timeout_ms));
         }
-        if (ends_call(result, on_gone)) {
-            sent.gone = true;
-            break;
-        }
-        if (deadline.expired()) break;
+        if (!goes_on_after(result, moved > 0, on_gone, deadline, timeout_ms, sent)) break;
     }
     return sent;
 }
@@ -131,14 +139,8 @@ UsbMoved usb_receive(const UsbLink &link, unsigned char *data, std::size_t size,
         if (received > 0) {
             (void)ring.append(scratch, received);
             take_held();
-        } else if (!ends_call(result, on_gone)) {
-            pause_within(deadline, polling_pause_ms(timeout_ms));
         }
-        if (ends_call(result, on_gone)) {
-            got.gone = true;
-            break;
-        }
-        if (deadline.expired()) break;
+        if (!goes_on_after(result, received > 0, on_gone, deadline, timeout_ms, got)) break;
     }
     return got;
 }
