@@ -42,11 +42,11 @@ std::string own_preload_path()
     if (length <= 0) return {};
     std::string directory(program.data(), static_cast<std::size_t>(length));
     directory.erase(directory.rfind('/'));
+    // LD_PRELOAD splits its list at spaces and colons.
+    if (directory.find_first_of(" :") != std::string::npos) return {};
     for (const std::string &candidate :
          {directory + "/" + ORVY_SIM_PRELOAD_NAME,
           directory + "/" + ORVY_SIM_PRELOAD_FROM_BIN + "/" + ORVY_SIM_PRELOAD_NAME}) {
-        // LD_PRELOAD splits its list at spaces and colons.
-        if (candidate.find_first_of(" :") != std::string::npos) return {};
         if (access(candidate.c_str(), R_OK) == 0) return candidate;
     }
     return {};
