@@ -17,6 +17,7 @@
 #ifndef ORVY_TB_H
 #define ORVY_TB_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <time.h>
 
@@ -118,6 +119,34 @@ ORVY_TB_EXPORT unsigned long orvy_tb_alloc_mem_size(void *mem);
 
 /* Cuts white space at both ends of s in place and returns s (none for none). */
 ORVY_TB_EXPORT char *orvy_tb_trim(char *s);
+
+/* ---- The printer's commands --------------------------------------------- */
+/*
+ * The commands of the Orvy printers that the sample programs send, as bytes:
+ *
+ *   status inquiry  1D 61 02              (the information record)
+ *   page length     1B F1 01 03 0A hi lo  (tenths of a millimetre)
+ *   hard reset      1B F2 03 00
+ *   form feed       0C
+ *   full cut        1B F0 06 01 02
+ *
+ * Each function writes its command into buffer when size holds all of it and
+ * returns the command's length in every case, so (NULL, 0) asks for the
+ * length; nothing is written when size is too small. No state: any thread.
+ */
+#define ORVY_TB_COMMAND_MAX_SIZE 7
+
+ORVY_TB_EXPORT size_t orvy_tb_command_status_inquiry(unsigned char *buffer, size_t size);
+
+/* hi = tenths_mm / 255 (truncated), lo = tenths_mm - 255 * hi, each sent as
+ * its low eight bits: 1255 (125.5 mm) gives 1B F1 01 03 0A 04 EB. Values from
+ * 0 to 65279 are carried exactly; others are not refused. */
+ORVY_TB_EXPORT size_t orvy_tb_command_page_length(int tenths_mm, unsigned char *buffer,
+                                                  size_t size);
+
+ORVY_TB_EXPORT size_t orvy_tb_command_hard_reset(unsigned char *buffer, size_t size);
+ORVY_TB_EXPORT size_t orvy_tb_command_form_feed(unsigned char *buffer, size_t size);
+ORVY_TB_EXPORT size_t orvy_tb_command_full_cut(unsigned char *buffer, size_t size);
 
 #ifdef __cplusplus
 }

@@ -13,7 +13,8 @@ Find the printers, open one, print, read its status::
         print(info.serial, info.port)
 
     with orvy.Printer("/dev/orvy/by-serial/K80P1-26-004711/usb") as printer:
-        printer.write(orvy.encode('"Hello" [0A 0A] [1B 69]'), timeout=2.0)
+        printer.write(b"Hello\n" + orvy.commands.form_feed() + orvy.commands.full_cut(),
+                      timeout=2.0)
         status = printer.inquire("status")
         print(status["printer_status.wError"])
 
@@ -22,9 +23,13 @@ Errors all derive from :class:`PrinterError`: :class:`OpenError` (an
 ``.written``), :class:`PrinterGone` (a ``ConnectionError``),
 :class:`InquiryError`, :class:`PrinterClosedError` (a ``ValueError``).
 
+:mod:`orvy.commands` builds the printer's own commands (form feed, full cut,
+page length, hard reset, status inquiry).
+
 ``python3 -m orvy`` prints the attached printers and each one's status.
 """
 
+from . import commands
 from .coded import decode, encode
 from .errors import (
     ArgumentError,
@@ -51,6 +56,7 @@ __all__ = [
     "PrinterGone",
     "PrinterInfo",
     "WriteTimeout",
+    "commands",
     "decode",
     "encode",
     "list_printers",

@@ -69,6 +69,10 @@ def _declare_tb(tb: ctypes.CDLL) -> None:
     _declare(tb.orvy_tb_cmd_get_raw, c_int, c_intptr, POINTER(POINTER(c_ubyte)), POINTER(c_uint))
     _declare(tb.orvy_tb_cmd_get_coded, c_int, c_intptr, POINTER(POINTER(c_ubyte)), POINTER(c_uint))
     _declare(tb.orvy_tb_cmd_exit, None, c_intptr)
+    buffer = POINTER(c_ubyte)
+    for name in ("status_inquiry", "hard_reset", "form_feed", "full_cut"):
+        _declare(getattr(tb, f"orvy_tb_command_{name}"), c_size_t, buffer, c_size_t)
+    _declare(tb.orvy_tb_command_page_length, c_size_t, c_int, buffer, c_size_t)
 
 
 def _declare_api(api: ctypes.CDLL) -> None:

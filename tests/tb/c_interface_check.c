@@ -31,6 +31,12 @@ int main(void)
 
     if (strcmp(orvy_tb_trim(text), "trimmed") != 0) ++failures;
 
+    {
+        unsigned char command[ORVY_TB_COMMAND_MAX_SIZE];
+        size_t size = orvy_tb_command_full_cut(command, sizeof command);
+        if (size != 5 || memcmp(command, "\x1B\xF0\x06\x01\x02", 5) != 0) ++failures;
+    }
+
     printf("%s: %d failure(s)\n", orvy_tb_get_library_info(), failures);
     return failures == 0 ? 0 : 1;
 }
