@@ -23,6 +23,16 @@ namespace {
 
 constexpr std::size_t kMaxQueuedBytes = 64 * 1024;  // answers and babble nobody reads
 
+// Whole inquiries (1D 61 n) and nothing else.
+bool only_inquiries(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0 || size % 3 != 0) return false;
+    for (std::size_t i = 0; i < size; i += 3) {
+        if (data[i] != 0x1D || data[i + 1] != 0x61) return false;
+    }
+    return true;
+}
+
 // The ioctl's argument struct, copied in and, when changed, out again.
 template <typename T>
 bool read_arg(IoctlCall &call, T &value)
@@ -311,13 +321,19 @@ void UsbPort::bulk_out(Urb &urb)
 }
 
 // The printer takes whole packets while its buffer has room for them; the
-// rest of the transfer is not acknowledged and waits, as on the bus.
+// rest of the transfer is not acknowledged and waits, as on the bus. A
+// transfer of nothing but inquiries is taken even then: the printer answers
+// status requests apart from its print data, so a host can learn why its
+// data waits (paper out).
 void UsbPort::take_out_data(Urb &urb)
 {
     const auto length = static_cast<std::size_t>(urb.buffer_length);
     const auto done = static_cast<std::size_t>(urb.actual);
-    const std::size_t fits =
-        shared_.engine.fitting(length - done, shared_.options.usb.out_packet_size);
+    std::size_t fits = shared_.engine.fitting(length - done, shared_.options.usb.out_packet_size);
+    if (fits == 0 && done == 0 && length <= shared_.options.usb.out_packet_size &&
+        only_inquiries(urb.sent.data(), length)) {
+        fits = length;
+    }
     // Taking bytes may drain the buffer and call room_freed(): not again now.
     taking_ = true;
     if (fits > 0) link_.host_sent(urb.sent.data() + done, fits);

@@ -119,8 +119,9 @@ std::vector<ListedPrinter> find_printers(unsigned vendor_id, std::string &error)
         printer.lp_port = lp_node_of(context.get(), path);
         printer.stable_usb_port = stable_name(printer.serial, "usb", printer.usb_port);
         printer.stable_lp_port = stable_name(printer.serial, "lp", printer.lp_port);
+        printer.device_id = device_id_of(context.get(), path);
         const PrinterIdentity identity =
-            identity_of(device_id_of(context.get(), path),
+            identity_of(printer.device_id,
                         text_or_empty(udev_device_get_sysattr_value(device.get(), "manufacturer")),
                         text_or_empty(udev_device_get_sysattr_value(device.get(), "product")),
                         printer.serial);
