@@ -7,8 +7,10 @@
 #
 # cupsd keeps UMOCKDEV_DIR for its backends (SetEnv) but drops LD_PRELOAD,
 # so its ServerBin is a private one whose backend/usb is a root-only wrapper
-# that sets the preload and runs Debian's usb backend; everything else links
-# to the system's ServerBin.
+# that sets the preload and runs Debian's usb backend (and ours, when
+# ORVY_BACKEND names it); everything else links to the system's ServerBin.
+# With ORVY_TEXT_FILTER and ORVY_PPD its filters and its DataDir's model/
+# have ours. DIR must be one that the lp user may enter.
 
 cupsd_pid=""
 stop_cupsd() {
@@ -23,15 +25,32 @@ free_port() {
 start_cupsd() {
   d=$1
   port=$(free_port)
-  mkdir -p "$d/etc/ppd" "$d/spool/tmp" "$d/cache" "$d/run" "$d/log" "$d/bin/backend"
-  for sub in cgi-bin daemon driver filter monitor notifier; do
+  mkdir -p "$d/etc/ppd" "$d/spool/tmp" "$d/cache" "$d/run" "$d/log" "$d/bin/backend" \
+    "$d/bin/filter" "$d/data/model"
+  for sub in cgi-bin daemon driver monitor notifier; do
     ln -s "/usr/lib/cups/$sub" "$d/bin/$sub"
   done
-  cat >"$d/bin/backend/usb" <<EOF
+  for filter in /usr/lib/cups/filter/*; do ln -s "$filter" "$d/bin/filter/"; done
+  for data in /usr/share/cups/*; do
+    [ "${data##*/}" = model ] || ln -s "$data" "$d/data/"
+  done
+  # The backends run as root (0744: not for others), so that they can reach
+  # the simulator's files; the filters run as lp, from copies of their own.
+  for backend in usb ${ORVY_BACKEND:+orvy}; do
+    program=/usr/lib/cups/backend/$backend
+    [ "$backend" = usb ] || program=$ORVY_BACKEND
+    cat >"$d/bin/backend/$backend" <<EOF
 #!/bin/sh
-LD_PRELOAD='$LD_PRELOAD' exec /usr/lib/cups/backend/usb "\$@"
+LD_PRELOAD='$LD_PRELOAD' exec '$program' "\$@"
 EOF
-  chmod 0744 "$d/bin/backend/usb"
+    chmod 0744 "$d/bin/backend/$backend"
+  done
+  if [ -n "${ORVY_TEXT_FILTER:-}" ]; then
+    cp "$ORVY_TEXT_FILTER" "$d/bin/filter/orvy-text"
+    chmod 0755 "$d/bin/filter/orvy-text"
+    mkdir -p "$d/data/model/orvy"
+    cp "$ORVY_PPD" "$d/data/model/orvy/"
+  fi
   cat >"$d/etc/cups-files.conf" <<EOF
 ServerRoot $d/etc
 ServerBin $d/bin
@@ -43,6 +62,7 @@ ErrorLog $d/log/error_log
 AccessLog $d/log/access_log
 PageLog $d/log/page_log
 Printcap $d/run/printcap
+DataDir $d/data
 User lp
 Group lp
 SystemGroup root
