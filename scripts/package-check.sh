@@ -171,6 +171,13 @@ root_check() {
   run_in_root "/dev/orvy/by-serial/K80P1-26-004712/usb" Orvy_Simulator --printers 2 -- Orvy_ListPrinters
   run_in_root "orvy_printer_up{port=\"/dev/usb/lp0\"} 1" Orvy_Simulator -- Orvy_PrinterMetrics /dev/usb/lp0
   run_in_root "K80P1-26-004712  /dev/orvy/by-serial/K80P1-26-004712/usb  ok" Orvy_Simulator --printers 2 -- python3 -m orvy
+  run_in_root "direct orvy://Velmora/Orvy%20K80%20Kiosk%20Printer?serial=K80P1-26-004711 " \
+    Orvy_Simulator -- /usr/lib/cups/backend/orvy
+  # A text receipt through the filter and the backend, as cupsd would run them.
+  run_in_root "<cut>" sh -c 'echo "Hello from CUPS" | /usr/lib/cups/filter/orvy-text 1 root t 1 "" >/tmp/job &&
+    DEVICE_URI="orvy://Velmora/Orvy%20K80%20Kiosk%20Printer?serial=K80P1-26-004711" \
+      Orvy_Simulator --paper /tmp/receipt -- /usr/lib/cups/backend/orvy 1 root t 1 "" /tmp/job &&
+    cat /tmp/receipt'
 
   remove_root
   trap - EXIT
