@@ -44,8 +44,9 @@ class WriteTimeout(PrinterError, TimeoutError):
     rest again.
     """
 
-    def __init__(self, written: int, size: int, timeout: float) -> None:
-        super().__init__(f"the printer took {written} of {size} bytes within {timeout} s")
+    def __init__(self, written: int, size: int, timeout: float | None) -> None:
+        within = "" if timeout is None else f" within {timeout} s"
+        super().__init__(f"the printer took {written} of {size} bytes{within}")
         self.written = written
         self.size = size
 
