@@ -86,7 +86,7 @@ class Printer:
     other threads run. After :meth:`close`, every call but ``close`` raises
     :class:`PrinterClosedError`, a ``ValueError``, as a closed file does.
 
-    Signals: every wait (:meth:`write`, :meth:`read`, :meth:`clear`,
+    Signals: every wait (opening, :meth:`write`, :meth:`read`, :meth:`clear`,
     :meth:`inquire`) is made of library calls of at most 0.1 s, so a signal
     handler that raises (Ctrl-C's ``KeyboardInterrupt``, a SIGTERM handler's
     ``SystemExit``) ends it within about 0.1 s, and its exception comes out
@@ -103,13 +103,54 @@ class Printer:
         self._unread = b""
         if "\0" in self._port:
             raise ArgumentError(f"a port name holds no zero byte: {self._port!r}")
-        api = libraries().api
-        conn = c_void_p()
-        code = api.orvy_api_conn_open(os.fsencode(self._port), ctypes.byref(conn))
-        if code != 0 or not conn.value:
-            errno_value = ctypes.get_errno() if code == -1 else 0
+        code, errno_value = self._open()
+        if self._conn is None:
             raise OpenError(code, self._port, _api_text(code), errno_value)
-        self._conn = conn
+
+    def _open(self) -> tuple[int, int]:
+        """Opens the port on a thread of its own and waits for that thread.
+
+        The library's open retries a USB interface that another program
+        holds for about a second; the wait for the thread, unlike that call,
+        ends on a signal at once. A connection that the thread gets after
+        that is closed by the thread. Returns the open code and errno.
+        """
+        api = libraries().api
+        name = os.fsencode(self._port)
+        guard = threading.Lock()
+        done = threading.Event()
+        outcome: list[tuple[int, int]] = []
+        abandoned: list[bool] = []
+
+        def opener() -> None:
+            try:
+                conn = c_void_p()
+                code = api.orvy_api_conn_open(name, ctypes.byref(conn))
+                errno_value = ctypes.get_errno() if code == -1 else 0
+                with guard:
+                    keep = not abandoned
+                    if keep:
+                        outcome.append((code, errno_value))
+                        if code == 0 and conn.value:
+                            self._conn = conn
+                if not keep and conn.value:
+                    api.orvy_api_conn_close(conn)
+            finally:
+                done.set()
+
+        threading.Thread(target=opener, name=f"orvy open {self._port}", daemon=True).start()
+        try:
+            done.wait()
+        except BaseException:
+            with guard:
+                abandoned.append(True)
+                conn, self._conn = self._conn, None
+            if conn is not None:
+                api.orvy_api_conn_close(conn)
+            raise
+        if not outcome:
+            raise PrinterError(f"printer {self._port!r}: the open failed")
+        return outcome[0]
 
     @property
     def port(self) -> str:

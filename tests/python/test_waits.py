@@ -15,6 +15,7 @@ import orvy
 
 USB = "/dev/bus/usb/001/011"
 LP = "/dev/usb/lp0"
+BUSY_USB = "/dev/bus/usb/001/012"  # claim-busy in the "held" run
 INQUIRY = bytes([0x1D, 0x61, 0x01])  # the status record: 4 + 14 bytes back
 # What the issue promises, from the signal to the exception.
 PROMPT = 0.25
@@ -80,3 +81,10 @@ def test_ctrl_c_ends_a_held_write_and_no_byte_is_lost_or_doubled() -> None:
         while logged(tag) != job and time.monotonic() < give_up:
             time.sleep(0.05)
         assert logged(tag) == job, port
+
+
+@pytest.mark.held
+def test_ctrl_c_ends_an_open_that_waits_for_a_claimed_interface() -> None:
+    with ctrl_c_after(0.3) as sent, pytest.raises(KeyboardInterrupt):
+        orvy.Printer(BUSY_USB)
+    assert time.monotonic() - sent[0] < PROMPT
