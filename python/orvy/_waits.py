@@ -10,6 +10,7 @@ ends it within one slice.
 from __future__ import annotations
 
 import math
+import numbers
 import time
 from typing import Any, Callable, Optional
 
@@ -18,18 +19,36 @@ from .errors import ArgumentError
 #: The longest that one library call here waits.
 SLICE_SECONDS = 0.1
 
+#: The longest finite time-out, as the library counts them: 2**32 - 1 ms.
+MAX_TIMEOUT = (2**32 - 1) / 1000
+
 #: A point on the monotonic clock, or ``None`` for no end.
 Deadline = Optional[float]
 
 
 def deadline(timeout: float | None) -> Deadline:
-    """When a wait of ``timeout`` seconds ends; ``None`` waits without limit."""
+    """When a wait of ``timeout`` seconds ends; ``None`` waits without limit.
+
+    Infinity is ``None``. Negative, NaN, a non-number and more than
+    ``MAX_TIMEOUT`` raise :class:`ArgumentError`.
+    """
     if timeout is None:
         return None
-    if not isinstance(timeout, (int, float)) or math.isnan(timeout) or timeout < 0:
+    if isinstance(timeout, bool) or not isinstance(timeout, numbers.Real):
+        raise ArgumentError(f"a time-out is a number of seconds or None, not {timeout!r}")
+    try:
+        seconds = float(timeout)
+    except OverflowError:
+        seconds = math.nan if timeout < 0 else MAX_TIMEOUT * 2
+    if math.isnan(seconds) or seconds < 0:
+        raise ArgumentError(f"a time-out is 0 seconds or more, not {timeout!r}")
+    if math.isinf(seconds):
+        return None
+    if seconds > MAX_TIMEOUT:
         raise ArgumentError(
-            f"a time-out is a number of seconds, 0 or more, or None, not {timeout!r}")
-    return time.monotonic() + timeout
+            f"a time-out of {timeout!r} s is longer than the library's longest, {MAX_TIMEOUT} s"
+            " (about 49.7 days); None waits without a limit")
+    return time.monotonic() + seconds
 
 
 def slice_ms(end: Deadline) -> int | None:

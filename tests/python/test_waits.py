@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import contextlib
+import math
 import os
 import signal
 import threading
@@ -49,11 +50,21 @@ def test_ctrl_c_ends_a_long_read_and_what_arrived_stays_readable() -> None:
             assert time.monotonic() - sent[0] < PROMPT, port
             answer = printer.read(100, timeout=0)
             assert answer[:4] == bytes([0x1B, 0xFF, 2, 14]) and len(answer) == 18, port
-            # timeout=None returns once the bytes are there, not later.
-            printer.write(INQUIRY)
-            start = time.monotonic()
-            assert printer.read(18, timeout=None) == answer
-            assert time.monotonic() - start < 1.0
+            # No limit returns once the bytes are there, not later.
+            for forever in (None, math.inf):
+                printer.write(INQUIRY)
+                start = time.monotonic()
+                assert printer.read(18, timeout=forever) == answer
+                assert time.monotonic() - start < 1.0
+
+
+def test_time_outs_are_seconds_none_or_infinity() -> None:
+    with orvy.Printer(LP) as printer:
+        for bad in (-1, math.nan, "1", True, 1e300, 10**400):
+            with pytest.raises(orvy.ArgumentError):
+                printer.read(1, timeout=bad)  # type: ignore[arg-type]
+            with pytest.raises(orvy.ArgumentError):
+                printer.write(b"", timeout=bad)  # type: ignore[arg-type]
 
 
 def logged(tag: str) -> bytes:
