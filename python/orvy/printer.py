@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import ctypes
+import errno
 import json
 import os
 import threading
@@ -23,7 +24,8 @@ from .errors import (
     WriteTimeout,
 )
 
-# libOrvyApi's codes beyond the open codes (Orvy_Api.h).
+# libOrvyApi's codes (Orvy_Api.h).
+_API_E_INTERFACE_BUSY = -4
 _API_E_GONE = -11
 # libOrvyInquiry's results (Orvy_Inquiry.h).
 _INQUIRY_E_SEND = -2
@@ -104,6 +106,8 @@ class Printer:
         if "\0" in self._port:
             raise ArgumentError(f"a port name holds no zero byte: {self._port!r}")
         code, errno_value = self._open()
+        if code == _API_E_INTERFACE_BUSY:
+            errno_value = errno.EBUSY
         if self._conn is None:
             raise OpenError(code, self._port, _api_text(code), errno_value)
 
@@ -167,9 +171,9 @@ class Printer:
             raise PrinterClosedError(f"printer {self._port!r} is closed")
         return self._conn
 
-    def _failed(self, code: int) -> PrinterError:
+    def _failed(self, code: int, written: int = 0) -> PrinterError:
         if code == _API_E_GONE:
-            return PrinterGone(f"printer {self._port!r} is gone: {_api_text(code)}")
+            return PrinterGone(f"printer {self._port!r} is gone: {_api_text(code)}", written)
         return PrinterError(f"printer {self._port!r}: {_api_text(code)} (code {code})")
 
     def _move(self, function: _Transfer, conn: c_void_p, address: int, size: int,
@@ -213,8 +217,9 @@ class Printer:
         :class:`WriteTimeout` (a ``TimeoutError``) when the printer did not
         take every byte in time (out of paper, cover open); its ``written``
         says how many it took: send only the rest again. Raises
-        :class:`PrinterGone` when the printer was unplugged. An exception
-        that a signal handler raises during the write gets ``written`` too.
+        :class:`PrinterGone` when the printer was unplugged, also with
+        ``written``. An exception that a signal handler raises during the
+        write gets ``written`` too.
         """
         raw = bytes(data)
         end = _waits.deadline(timeout)
@@ -229,7 +234,7 @@ class Printer:
                 _tell_written(error, _waits.moved(results))
                 raise
         if results and results[-1] < 0:
-            raise self._failed(results[-1])
+            raise self._failed(results[-1], written)
         if written < len(raw):
             raise WriteTimeout(written, len(raw), timeout)
         return written
@@ -238,13 +243,14 @@ class Printer:
         """Receives up to ``size`` bytes within ``timeout`` seconds.
 
         Returns all ``size`` bytes, or fewer (possibly none) when the time
-        ran out: what arrived in time is never lost. ``timeout=None`` waits
+        ran out: what arrived is never lost. ``timeout=None`` waits
         without a limit, until ``size`` bytes arrived; ``0`` returns what has
         arrived already. When a signal handler's exception ends the read,
         the bytes it had received stay with the printer and the next
         :meth:`read` returns them first (:meth:`clear` and :meth:`inquire`
-        throw them away with the other pending input). Raises
-        :class:`PrinterGone` when the printer was unplugged.
+        throw them away with the other pending input). When the printer is
+        unplugged, returns what arrived before; with nothing to return (so
+        on the next call) raises :class:`PrinterGone`.
         """
         if size < 0:
             raise ArgumentError(f"cannot read {size} bytes")

@@ -5,6 +5,7 @@ from __future__ import annotations
 import errno
 import json
 import os
+import pickle
 import subprocess
 import sys
 import threading
@@ -42,6 +43,27 @@ def test_open_errors_carry_the_code_and_the_library_text() -> None:
     with pytest.raises(orvy.OpenError) as nothing_there:
         orvy.Printer("/dev/bus/usb/001/099")
     assert nothing_there.value.code == -2 and nothing_there.value.text
+
+
+def test_every_error_pickles_with_its_attributes() -> None:
+    with pytest.raises(orvy.OpenError) as missing:
+        orvy.Printer("/dev/usb/lp7")
+    errors: list[orvy.PrinterError] = [
+        missing.value,
+        orvy.OpenError(-2, USB, "no printer of the family there"),
+        orvy.WriteTimeout(16384, 40000, 5.0),
+        orvy.WriteTimeout(3, 9, None),
+        orvy.PrinterGone("gone", written=16384),
+        orvy.InquiryError("status", -3, "no header"),
+        orvy.LibraryError("cannot load"),
+        orvy.PrinterClosedError("closed"),
+    ]
+    for error in errors:
+        copy = pickle.loads(pickle.dumps(error))
+        assert (type(copy), str(copy), copy.args) == (type(error), str(error), error.args)
+        assert vars(copy) == vars(error)
+        if isinstance(error, OSError):
+            assert (copy.errno, copy.filename) == (error.errno, error.filename)
 
 
 def test_listing_is_the_programs_listing() -> None:
