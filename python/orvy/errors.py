@@ -57,22 +57,27 @@ class OpenError(PrinterError, OSError):
 
 
 class WriteTimeout(PrinterError, TimeoutError):
-    """Not every byte was taken within the time-out.
+    """Not every byte was taken within the time-out, or the write was cancelled.
 
     ``written`` is the number of bytes that the printer did take: send only the
     rest again. ``size`` is the number of bytes the write had, ``timeout`` its
     time-out.
     """
 
-    def __init__(self, written: int, size: int, timeout: float | None) -> None:
-        within = "" if timeout is None else f" within {timeout} s"
-        super().__init__(f"the printer took {written} of {size} bytes{within}")
+    def __init__(self, written: int, size: int, timeout: float | None,
+                 cancelled: bool = False) -> None:
+        if cancelled:
+            when = " before the write was cancelled"
+        else:
+            when = "" if timeout is None else f" within {timeout} s"
+        super().__init__(f"the printer took {written} of {size} bytes{when}")
         self.written = written
         self.size = size
         self.timeout = timeout
+        self.cancelled = cancelled
 
     def _arguments(self) -> tuple[Any, ...]:
-        return (self.written, self.size, self.timeout)
+        return (self.written, self.size, self.timeout, self.cancelled)
 
 
 class PrinterGone(PrinterError, ConnectionError):

@@ -10,7 +10,7 @@ import threading
 import time
 from ctypes import c_void_p
 from types import TracebackType
-from typing import Any, Callable, Union
+from typing import Any, Union
 
 from . import _waits
 from ._library import libraries, take_string
@@ -47,9 +47,6 @@ _INQUIRY_TRANSFER_SECONDS = 1.0
 #: hex fields) or a list of texts.
 FieldValue = Union[int, str, list[str]]
 
-#: The library's read or write of a connection.
-_Transfer = Callable[[c_void_p, int, int, int], int]
-
 
 def _api_text(code: int) -> str:
     text: bytes | None = libraries().api.orvy_api_strerror(code)
@@ -85,8 +82,11 @@ class Printer:
 
     Several printers may be open at once and used from several threads; the
     calls on one printer run one after the other, and every wait lets the
-    other threads run. After :meth:`close`, every call but ``close`` raises
-    :class:`PrinterClosedError`, a ``ValueError``, as a closed file does.
+    other threads run. Another thread can end a wait: :meth:`cancel_read`,
+    :meth:`cancel_write`, and :meth:`close`, which ends any call on the
+    printer with :class:`PrinterClosedError`. After :meth:`close`, every call
+    but ``close`` raises :class:`PrinterClosedError`, a ``ValueError``, as a
+    closed file does.
 
     Signals: every wait (opening, :meth:`write`, :meth:`read`, :meth:`clear`,
     :meth:`inquire`) is made of library calls of at most 0.1 s, so a signal
@@ -103,6 +103,12 @@ class Printer:
         self._conn: c_void_p | None = None
         # What a read had received when an exception ended it.
         self._unread = b""
+        # close() was called: every call ends at its next slice.
+        self._closing = False
+        # Counts of cancel_read() and cancel_write() calls: a call that
+        # sees its count change ends.
+        self._read_cancels = 0
+        self._write_cancels = 0
         if "\0" in self._port:
             raise ArgumentError(f"a port name holds no zero byte: {self._port!r}")
         code, errno_value = self._open()
@@ -164,71 +170,89 @@ class Printer:
     @property
     def closed(self) -> bool:
         """True once :meth:`close` was called."""
-        return self._conn is None
+        return self._closing or self._conn is None
 
     def _require_open(self) -> c_void_p:
-        if self._conn is None:
+        if self._conn is None or self._closing:
             raise PrinterClosedError(f"printer {self._port!r} is closed")
         return self._conn
+
+    def _check_closing(self) -> None:
+        if self._closing:
+            raise PrinterClosedError(f"printer {self._port!r} was closed during the call")
 
     def _failed(self, code: int, written: int = 0) -> PrinterError:
         if code == _API_E_GONE:
             return PrinterGone(f"printer {self._port!r} is gone: {_api_text(code)}", written)
         return PrinterError(f"printer {self._port!r}: {_api_text(code)} (code {code})")
 
-    def _move(self, function: _Transfer, conn: c_void_p, address: int, size: int,
-              results: list[int], end: _waits.Deadline) -> None:
+    def _cancels(self, reading: bool) -> int:
+        return self._read_cancels if reading else self._write_cancels
+
+    def _move(self, reading: bool, conn: c_void_p, address: int, size: int,
+              results: list[int], end: _waits.Deadline, cancels: int) -> bool:
         """Reads or writes ``size`` bytes at ``address`` in slices.
 
         Ends when all moved, when ``end`` has come (after one call at least,
-        so a time-out of 0 still moves what can move at once) or when the
-        library returns a code, which is then the last of ``results``.
-        ``results`` counts what moved, whatever ends the loop: it may hold
-        bytes moved before.
+        so a time-out of 0 still moves what can move at once), when the
+        library returns a code (then the last of ``results``), or when the
+        count of cancels is no longer ``cancels``: then returns True.
+        :meth:`close` ends it with :class:`PrinterClosedError`. ``results``
+        counts what moved, whatever ends the loop; it may hold bytes moved
+        before.
         """
+        api = libraries().api
+        function = api.orvy_api_conn_read if reading else api.orvy_api_conn_write
         done = _waits.moved(results)
         first = True
         while done < size:
+            self._check_closing()
+            if self._cancels(reading) != cancels:
+                return True
             milliseconds = _waits.slice_ms(end)
             if milliseconds is None:
                 if not first:
-                    return
+                    break
                 milliseconds = 0
             first = False
             if _waits.step(function, results, conn, address + done, size - done,
                            milliseconds) < 0:
-                return
+                break
             done = _waits.moved(results)
             results[:] = [done]
+        return False
 
-    def _transfer(self, function: _Transfer, conn: c_void_p, address: int, size: int,
+    def _transfer(self, reading: bool, conn: c_void_p, address: int, size: int,
                   seconds: float) -> int:
         """Bytes moved within ``seconds``, or the library's code when none moved."""
         results: list[int] = []
-        self._move(function, conn, address, size, results, time.monotonic() + seconds)
+        self._move(reading, conn, address, size, results, time.monotonic() + seconds,
+                   self._cancels(reading))
         done = _waits.moved(results)
         return done if done or not results else min(results[-1], 0)
 
     def write(self, data: bytes | bytearray | memoryview, timeout: float | None = 1.0) -> int:
         """Sends ``data`` within ``timeout`` seconds and returns its length.
 
-        ``timeout=None`` waits without a limit, until the printer took every
-        byte; ``0`` sends only what the printer takes at once. Raises
-        :class:`WriteTimeout` (a ``TimeoutError``) when the printer did not
-        take every byte in time (out of paper, cover open); its ``written``
-        says how many it took: send only the rest again. Raises
-        :class:`PrinterGone` when the printer was unplugged, also with
-        ``written``. An exception that a signal handler raises during the
-        write gets ``written`` too.
+        ``timeout=None`` (or infinity) waits without a limit, until the
+        printer took every byte; ``0`` sends only what the printer takes at
+        once. Raises :class:`WriteTimeout` (a ``TimeoutError``) when the
+        printer did not take every byte in time (out of paper, cover open)
+        or :meth:`cancel_write` ended the wait; its ``written`` says how many
+        it took: send only the rest again. Raises :class:`PrinterGone` when
+        the printer was unplugged, also with ``written``. The exception of a
+        signal handler or of :meth:`close` that ends the write gets
+        ``written`` too.
         """
+        cancels = self._write_cancels
         raw = bytes(data)
         end = _waits.deadline(timeout)
         results: list[int] = []
         with self._lock:
             conn = self._require_open()
             try:
-                self._move(libraries().api.orvy_api_conn_write, conn, _address(raw), len(raw),
-                           results, end)
+                cancelled = self._move(False, conn, _address(raw), len(raw), results, end,
+                                       cancels)
                 written = _waits.moved(results)
             except BaseException as error:
                 _tell_written(error, _waits.moved(results))
@@ -236,22 +260,24 @@ class Printer:
         if results and results[-1] < 0:
             raise self._failed(results[-1], written)
         if written < len(raw):
-            raise WriteTimeout(written, len(raw), timeout)
+            raise WriteTimeout(written, len(raw), timeout, cancelled)
         return written
 
     def read(self, size: int, timeout: float | None = 1.0) -> bytes:
         """Receives up to ``size`` bytes within ``timeout`` seconds.
 
         Returns all ``size`` bytes, or fewer (possibly none) when the time
-        ran out: what arrived is never lost. ``timeout=None`` waits
-        without a limit, until ``size`` bytes arrived; ``0`` returns what has
-        arrived already. When a signal handler's exception ends the read,
-        the bytes it had received stay with the printer and the next
-        :meth:`read` returns them first (:meth:`clear` and :meth:`inquire`
-        throw them away with the other pending input). When the printer is
-        unplugged, returns what arrived before; with nothing to return (so
-        on the next call) raises :class:`PrinterGone`.
+        ran out or :meth:`cancel_read` ended the wait: what arrived is never
+        lost. ``timeout=None`` (or infinity) waits without a limit, until
+        ``size`` bytes arrived; ``0`` returns what has arrived already. When
+        a signal handler's exception ends the read, the bytes it had
+        received stay with the printer and the next :meth:`read` returns
+        them first (:meth:`clear` and :meth:`inquire` throw them away with
+        the other pending input). When the printer is unplugged, returns
+        what arrived before; with nothing to return (so on the next call)
+        raises :class:`PrinterGone`.
         """
+        cancels = self._read_cancels
         if size < 0:
             raise ArgumentError(f"cannot read {size} bytes")
         end = _waits.deadline(timeout)
@@ -264,8 +290,7 @@ class Printer:
             buffer = ctypes.create_string_buffer(held, size)
             results = [len(held)]
             try:
-                self._move(libraries().api.orvy_api_conn_read, conn, ctypes.addressof(buffer),
-                           size, results, end)
+                self._move(True, conn, ctypes.addressof(buffer), size, results, end, cancels)
                 data = buffer.raw[:_waits.moved(results)]
             except BaseException:
                 self._unread = buffer.raw[:_waits.moved(results)]
@@ -294,6 +319,7 @@ class Printer:
         address = ctypes.addressof(scratch)
         limit = time.monotonic() + _CLEAR_LIMIT_SECONDS
         while True:
+            self._check_closing()
             got = read(conn, address, _CLEAR_CHUNK, 0)
             if got == 0:
                 # Nothing there now: wait the quiet time for one more byte.
@@ -344,7 +370,6 @@ class Printer:
 
     def _exchange(self, conn: c_void_p, handle: Any, data: ctypes.Array[ctypes.c_char]) -> int:
         """One inquiry of record ``handle`` into ``data``; libOrvyInquiry's result code."""
-        api = libraries().api
         inquiry = libraries().inquiry
         time.sleep(_INQUIRY_SETTLE_SECONDS)
         if self._discard(conn) < 0:
@@ -352,7 +377,7 @@ class Printer:
         time.sleep(_INQUIRY_SETTLE_SECONDS)
 
         command = bytes((0x1D, 0x61, inquiry.orvy_inquiry_record_mask(handle)))
-        sent = self._transfer(api.orvy_api_conn_write, conn, _address(command), len(command),
+        sent = self._transfer(False, conn, _address(command), len(command),
                               _INQUIRY_TRANSFER_SECONDS)
         if sent == _API_E_GONE:
             return _INQUIRY_E_GONE
@@ -360,7 +385,7 @@ class Printer:
             return _INQUIRY_E_SEND
 
         header = ctypes.create_string_buffer(4)
-        got = self._transfer(api.orvy_api_conn_read, conn, ctypes.addressof(header), 4,
+        got = self._transfer(True, conn, ctypes.addressof(header), 4,
                              _INQUIRY_TRANSFER_SECONDS)
         if got == _API_E_GONE:
             return _INQUIRY_E_GONE
@@ -370,17 +395,39 @@ class Printer:
         if checked != 0:
             return checked
 
-        got = self._transfer(api.orvy_api_conn_read, conn, ctypes.addressof(data), len(data),
+        got = self._transfer(True, conn, ctypes.addressof(data), len(data),
                              _INQUIRY_TRANSFER_SECONDS)
         if got == _API_E_GONE:
             return _INQUIRY_E_GONE
         return 0 if got == len(data) else _INQUIRY_E_DATA
 
+    def cancel_read(self) -> None:
+        """Ends the :meth:`read` that another thread waits in, within about 0.1 s.
+
+        The read returns what has arrived. Reads that start later wait as
+        usual; so does a read that waits for another call on this printer
+        to end before it starts. An inquiry's wait for its answer ends too
+        (with :class:`InquiryError`).
+        """
+        self._read_cancels += 1
+
+    def cancel_write(self) -> None:
+        """Ends the :meth:`write` that another thread waits in, within about 0.1 s.
+
+        The write raises :class:`WriteTimeout`; its ``written`` says how many
+        bytes the printer took. Writes that start later wait as usual.
+        """
+        self._write_cancels += 1
+
     def close(self) -> None:
         """Closes the connection; a second call does nothing.
 
-        Waits for a call that another thread is making on this printer.
+        A call that another thread makes on this printer ends within about
+        0.1 s and raises :class:`PrinterClosedError` (a write's with
+        ``written``); then the connection closes. (On a device file the
+        library lets written bytes drain for up to 1 s before it closes.)
         """
+        self._closing = True
         with self._lock:
             conn, self._conn = self._conn, None
             if conn is not None:

@@ -52,7 +52,7 @@ def test_every_error_pickles_with_its_attributes() -> None:
         missing.value,
         orvy.OpenError(-2, USB, "no printer of the family there"),
         orvy.WriteTimeout(16384, 40000, 5.0),
-        orvy.WriteTimeout(3, 9, None),
+        orvy.WriteTimeout(3, 9, None, cancelled=True),
         orvy.PrinterGone("gone", written=16384),
         orvy.InquiryError("status", -3, "no header"),
         orvy.LibraryError("cannot load"),

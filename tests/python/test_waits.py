@@ -1,5 +1,5 @@
-"""Waits that a signal ends at once, waits without a limit, and a printer
-that leaves in the middle of a call."""
+"""Waits that a signal or another thread ends at once, waits without a limit,
+and a printer that leaves in the middle of a call."""
 
 from __future__ import annotations
 
@@ -93,6 +93,21 @@ def test_ctrl_c_ends_a_long_read_and_what_arrived_stays_readable() -> None:
                 assert time.monotonic() - start < 1.0
 
 
+def test_another_thread_ends_a_pending_read() -> None:
+    for port in (USB, LP):
+        printer = orvy.Printer(port)
+        printer.clear()
+        printer.write(INQUIRY)
+        with after(0.3, printer.cancel_read) as cancelled:
+            answer = printer.read(100, timeout=4.0)
+        assert time.monotonic() - cancelled[0] < PROMPT, port
+        assert len(answer) == 18, port
+        with after(0.3, printer.close) as closed, pytest.raises(orvy.PrinterClosedError):
+            printer.read(10, timeout=4.0)
+        assert time.monotonic() - closed[0] < PROMPT, port
+        assert closed[1] - closed[0] < PROMPT and printer.closed, port
+
+
 def test_time_outs_are_seconds_none_or_infinity() -> None:
     with orvy.Printer(LP) as printer:
         for bad in (-1, math.nan, "1", True, 1e300, 10**400):
@@ -111,18 +126,23 @@ def test_a_port_held_elsewhere_is_ebusy_on_every_transport() -> None:
 
 
 @pytest.mark.held
-def test_ctrl_c_ends_a_held_write_and_no_byte_is_lost_or_doubled() -> None:
+@pytest.mark.parametrize("stop", ["ctrl-c", "cancel_write"])
+def test_a_held_write_ends_at_once_and_no_byte_is_lost_or_doubled(stop: str) -> None:
     for port, tag in ((HELD_LP, "lp"), (HELD_USB, "usb")):
         before = len(logged(tag))
         with orvy.Printer(port) as printer:
-            with after(0.5, ctrl_c) as pressed, pytest.raises(KeyboardInterrupt) as stop:
+            expected: type[BaseException] = KeyboardInterrupt
+            action: Callable[[], None] = ctrl_c
+            if stop == "cancel_write":
+                expected, action = orvy.WriteTimeout, printer.cancel_write
+            with after(0.5, action) as stopped, pytest.raises(expected) as ended:
                 printer.write(JOB, timeout=None)
-            assert time.monotonic() - pressed[0] < PROMPT, port
-            written = getattr(stop.value, "written")
+            assert time.monotonic() - stopped[0] < PROMPT, port
+            written = getattr(ended.value, "written")
             assert 0 < written < len(JOB), port
             assert printer.write(JOB[written:], timeout=30.0) == len(JOB) - written
         # The lp bytes that the pty still held reach the transcript shortly.
-        assert wait_for(lambda: logged(tag)[before:] == JOB), port
+        assert wait_for(lambda: logged(tag)[before:] == JOB), (port, stop)
 
 
 @pytest.mark.held
