@@ -10,6 +10,7 @@ import subprocess
 import sys
 import threading
 import time
+from pathlib import Path
 
 import pytest
 
@@ -64,6 +65,23 @@ def test_every_error_pickles_with_its_attributes() -> None:
         assert vars(copy) == vars(error)
         if isinstance(error, OSError):
             assert (copy.errno, copy.filename) == (error.errno, error.filename)
+
+
+def test_pip_installs_the_version_of_the_toolkit_offline(tmp_path: Path) -> None:
+    assert orvy.__version__ == os.environ["ORVY_VERSION"]
+    source = str(Path(orvy.__file__).parent.parent)
+    venv = tmp_path / "venv"
+    outside = {name: value for name, value in os.environ.items() if name != "PYTHONPATH"}
+    for command in ([os.environ.get("ORVY_PYTHON3", sys.executable), "-m", "venv", str(venv)],
+                    [str(venv / "bin/pip"), "install", "--no-build-isolation", "--no-index",
+                     source],
+                    [str(venv / "bin/python"), "-c", "import importlib.metadata as m, orvy;"
+                     " print(m.version('orvy'), orvy.__version__, orvy.__file__)"]):
+        result = subprocess.run(command, capture_output=True, text=True, timeout=120,
+                                env=outside, check=False)
+        assert result.returncode == 0, result.stdout + result.stderr
+    version, own_version, path = result.stdout.split()
+    assert version == own_version == orvy.__version__ and path.startswith(str(venv))
 
 
 def test_listing_is_the_programs_listing() -> None:
