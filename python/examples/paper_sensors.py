@@ -94,7 +94,8 @@ def main() -> int:
         print("No Orvy printer found.")
         return 1
     threads = [
-        threading.Thread(target=watch, args=(info, arguments.interval, arguments.rounds), daemon=True)
+        threading.Thread(target=watch, args=(info, arguments.interval, arguments.rounds),
+                         daemon=True)
         for info in printers
     ]
     for thread in threads:

@@ -21,7 +21,7 @@ def status_line(port: str, serial: str | None = None) -> tuple[bool, str]:
     except PrinterError as error:
         return False, f"{label}  failed: {error}"
     error_word = status["printer_status.wError"]
-    volts = int(status["printer_status.wBoardVoltageTv"]) / 10
+    volts = int(str(status["printer_status.wBoardVoltageTv"])) / 10
     state = "ok" if error_word == "0000" else "error"
     return True, (
         f"{label}  {state}  status {status['printer_status.dwStatus']}"

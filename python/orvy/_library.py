@@ -93,7 +93,8 @@ def _declare_inquiry(inquiry: ctypes.CDLL) -> None:
     _declare(inquiry.orvy_inquiry_record_short_name, c_char_p, record)
     _declare(inquiry.orvy_inquiry_record_name, c_char_p, record)
     _declare(inquiry.orvy_inquiry_record_size, c_size_t, record)
-    _declare(inquiry.orvy_inquiry_exchange, c_int, c_void_p, record, c_void_p, c_size_t)
+    _declare(inquiry.orvy_inquiry_record_mask, c_uint, record)
+    _declare(inquiry.orvy_inquiry_check_header, c_int, record, c_char_p)
     # Strings the library allocates come back as addresses, so that they can
     # be handed back to orvy_inquiry_free after copying.
     _declare(inquiry.orvy_inquiry_fields_json, c_void_p, record, c_void_p, c_size_t)

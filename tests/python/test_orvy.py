@@ -5,10 +5,12 @@ from __future__ import annotations
 import errno
 import json
 import os
+import pickle
 import subprocess
 import sys
 import threading
 import time
+from pathlib import Path
 
 import pytest
 
@@ -42,6 +44,44 @@ def test_open_errors_carry_the_code_and_the_library_text() -> None:
     with pytest.raises(orvy.OpenError) as nothing_there:
         orvy.Printer("/dev/bus/usb/001/099")
     assert nothing_there.value.code == -2 and nothing_there.value.text
+
+
+def test_every_error_pickles_with_its_attributes() -> None:
+    with pytest.raises(orvy.OpenError) as missing:
+        orvy.Printer("/dev/usb/lp7")
+    errors: list[orvy.PrinterError] = [
+        missing.value,
+        orvy.OpenError(-2, USB, "no printer of the family there"),
+        orvy.WriteTimeout(16384, 40000, 5.0),
+        orvy.WriteTimeout(3, 9, None, cancelled=True),
+        orvy.PrinterGone("gone", written=16384),
+        orvy.InquiryError("status", -3, "no header"),
+        orvy.LibraryError("cannot load"),
+        orvy.PrinterClosedError("closed"),
+    ]
+    for error in errors:
+        copy = pickle.loads(pickle.dumps(error))
+        assert (type(copy), str(copy), copy.args) == (type(error), str(error), error.args)
+        assert vars(copy) == vars(error)
+        if isinstance(error, OSError):
+            assert (copy.errno, copy.filename) == (error.errno, error.filename)
+
+
+def test_pip_installs_the_version_of_the_toolkit_offline(tmp_path: Path) -> None:
+    assert orvy.__version__ == os.environ["ORVY_VERSION"]
+    source = str(Path(orvy.__file__).parent.parent)
+    venv = tmp_path / "venv"
+    outside = {name: value for name, value in os.environ.items() if name != "PYTHONPATH"}
+    for command in ([os.environ.get("ORVY_PYTHON3", sys.executable), "-m", "venv", str(venv)],
+                    [str(venv / "bin/pip"), "install", "--no-build-isolation", "--no-index",
+                     source],
+                    [str(venv / "bin/python"), "-c", "import importlib.metadata as m, orvy;"
+                     " print(m.version('orvy'), orvy.__version__, orvy.__file__)"]):
+        result = subprocess.run(command, capture_output=True, text=True, timeout=120,
+                                env=outside, check=False)
+        assert result.returncode == 0, result.stdout + result.stderr
+    version, own_version, path = result.stdout.split()
+    assert version == own_version == orvy.__version__ and path.startswith(str(venv))
 
 
 def test_listing_is_the_programs_listing() -> None:
