@@ -45,7 +45,7 @@ from .listing import PrinterInfo, list_printers
 from .printer import FieldValue, Printer, record_names
 
 #: The toolkit's version; the package's metadata (pip, Debian) carries the same.
-__version__ = "1.5.0"
+__version__ = "1.6.0"
 
 __all__ = [
     "ArgumentError",
