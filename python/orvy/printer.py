@@ -77,7 +77,7 @@ class Printer:
     Use it as a context manager, or call :meth:`close`::
 
         with orvy.Printer("/dev/orvy/by-serial/K80P1-26-004711/usb") as printer:
-            printer.write(orvy.encode('"Hello" [0A] [1B 69]'))
+            printer.write(b"Hello\n" + orvy.commands.form_feed() + orvy.commands.full_cut())
             status = printer.inquire("status")
 
     Several printers may be open at once and used from several threads; the
