@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -294,6 +296,12 @@ int Job::run()
     reporter_.info(kPrinting);
     if (auto ended = send_input()) return *ended;
     // The printer has taken the last byte: done, without waiting for it to print.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    char when[64];
+    std::snprintf(when, sizeof when, "%lld.%06ld", static_cast<long long>(now.tv_sec),
+                  now.tv_nsec / 1000);
+    reporter_.debug("The printer has taken all " + std::to_string(taken_) + " bytes at " + when);
     conn_.reset();
     reporter_.info("Sent the job to the printer");
     return CUPS_BACKEND_OK;
