@@ -19,10 +19,7 @@ std::size_t esc_command_length(std::uint8_t second)
 
 }  // namespace
 
-void CommandBoundary::start(std::uint8_t byte)
-{
-    lead_ = byte == kEsc || byte == kGs ? byte : 0;
-}
+void CommandBoundary::start(std::uint8_t byte) { lead_ = byte == kEsc || byte == kGs ? byte : 0; }
 
 void CommandBoundary::feed(const std::uint8_t *data, std::size_t size)
 {

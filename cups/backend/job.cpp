@@ -78,10 +78,7 @@ private:
     bool drain_pending_ = false;
 };
 
-bool stopping()
-{
-    return g_stop != 0;
-}
+bool stopping() { return g_stop != 0; }
 
 int Job::state_bits() const
 {
@@ -210,10 +207,12 @@ Sent Job::send(const std::uint8_t *data, std::size_t size)
             complete_command(data + offset, size - offset);
             return Sent::Stopped;
         }
-        const long n = orvy_api_conn_write(conn_.get(), data + offset, size - offset, kWriteSliceMs);
+        const long n =
+            orvy_api_conn_write(conn_.get(), data + offset, size - offset, kWriteSliceMs);
         if (n == ORVY_API_E_GONE) return Sent::Gone;
         if (n < 0) {
-            reporter_.error(std::string("Writing to the printer failed: ") + orvy_api_strerror(static_cast<int>(n)));
+            reporter_.error(std::string("Writing to the printer failed: ") +
+                            orvy_api_strerror(static_cast<int>(n)));
             return Sent::Failed;
         }
         boundary_.feed(data + offset, static_cast<std::size_t>(n));
@@ -252,7 +251,8 @@ std::optional<int> Job::send_input()
     std::vector<std::uint8_t> chunk(kChunk);
     for (int copy = 0; copy < input_.copies; ++copy) {
         if (copy > 0 && lseek(input_.fd, 0, SEEK_SET) < 0) {
-            reporter_.error(std::string("Cannot read the print file again: ") + std::strerror(errno));
+            reporter_.error(std::string("Cannot read the print file again: ") +
+                            std::strerror(errno));
             return CUPS_BACKEND_FAILED;
         }
         for (;;) {
@@ -309,10 +309,7 @@ int Job::run()
 
 }  // namespace
 
-void request_stop()
-{
-    g_stop = 1;
-}
+void request_stop() { g_stop = 1; }
 
 int run_job(const std::string &serial, const JobInput &input)
 {

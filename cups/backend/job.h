@@ -8,7 +8,7 @@
 namespace orvy::backend {
 
 struct JobInput {
-    int fd = 0;          // the print file, or standard input
+    int fd = 0;            // the print file, or standard input
     bool is_file = false;  // a file can be sent again for each copy
     int copies = 1;
 };

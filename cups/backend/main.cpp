@@ -18,10 +18,7 @@
 
 namespace {
 
-void on_terminate(int)
-{
-    orvy::backend::request_stop();
-}
+void on_terminate(int) { orvy::backend::request_stop(); }
 
 void install_signal_handlers()
 {

@@ -77,10 +77,11 @@ bool PrinterConditions::stopped() const
 
 const std::vector<std::string> &all_reasons()
 {
-    static const std::vector<std::string> reasons{
-        "media-empty-error", "media-low-report", "cover-open-error", "other-error",
-        "other-warning",     "other-report",     "offline-report"};
-    return reasons;
+    static const std::vector<std::string> kReasons{"media-empty-error", "media-low-report",
+                                                   "cover-open-error",  "other-error",
+                                                   "other-warning",     "other-report",
+                                                   "offline-report"};
+    return kReasons;
 }
 
 PrinterConditions conditions_of(const PrinterRecords &records)

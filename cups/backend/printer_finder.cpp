@@ -23,8 +23,8 @@ std::vector<AttachedPrinter> attached_printers()
     std::vector<AttachedPrinter> out;
     for (const list::ListedPrinter &p : list::find_printers(ORVY_USB_VENDOR_ID, error)) {
         if (p.serial.empty() || p.usb_port.empty()) continue;  // nothing to name or open
-        AttachedPrinter printer{p.serial, p.usb_port, p.make, p.model, p.device_id,
-                                device_uri_from_usb_uri(p.cups_uri)};
+        AttachedPrinter printer{p.serial, p.usb_port,  p.make,
+                                p.model,  p.device_id, device_uri_from_usb_uri(p.cups_uri)};
         if (printer.device_id.empty()) {
             printer.device_id =
                 "MFG:" + p.make + ";MDL:" + p.model + ";CLS:PRINTER;SN:" + p.serial + ";";

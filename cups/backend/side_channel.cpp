@@ -12,11 +12,11 @@ namespace orvy::backend {
 // anything else in that place.
 int SideChannel::descriptor()
 {
-    static const int fd = [] {
+    static const int kDescriptor = [] {
         struct stat st {};
         return fstat(CUPS_SC_FD, &st) == 0 && S_ISSOCK(st.st_mode) ? CUPS_SC_FD : -1;
     }();
-    return fd;
+    return kDescriptor;
 }
 
 bool SideChannel::serve(const SideChannelAnswers &answers)
@@ -34,21 +34,14 @@ bool SideChannel::serve(const SideChannelAnswers &answers)
         reply = answers.device_id();
         if (reply.size() > sizeof data) status = CUPS_SC_STATUS_TOO_BIG;
         break;
-    case CUPS_SC_CMD_GET_STATE:
-        reply.assign(1, static_cast<char>(answers.state()));
-        break;
-    case CUPS_SC_CMD_GET_CONNECTED:
-        reply.assign(1, answers.connected() ? 1 : 0);
-        break;
+    case CUPS_SC_CMD_GET_STATE: reply.assign(1, static_cast<char>(answers.state())); break;
+    case CUPS_SC_CMD_GET_CONNECTED: reply.assign(1, answers.connected() ? 1 : 0); break;
     case CUPS_SC_CMD_GET_BIDI:
         // Nothing of the printer's comes back through the back channel.
         reply.assign(1, static_cast<char>(CUPS_SC_BIDI_NOT_SUPPORTED));
         break;
-    case CUPS_SC_CMD_DRAIN_OUTPUT:
-        return true;
-    default:
-        status = CUPS_SC_STATUS_NOT_IMPLEMENTED;
-        break;
+    case CUPS_SC_CMD_DRAIN_OUTPUT: return true;
+    default: status = CUPS_SC_STATUS_NOT_IMPLEMENTED; break;
     }
     if (status != CUPS_SC_STATUS_OK) reply.clear();
     cupsSideChannelWrite(command, status, reply.data(), static_cast<int>(reply.size()), 1.0);

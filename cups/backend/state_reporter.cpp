@@ -69,14 +69,8 @@ void StateReporter::info(const std::string &message)
     line("INFO", message);
 }
 
-void StateReporter::error(const std::string &message)
-{
-    line("ERROR", message);
-}
+void StateReporter::error(const std::string &message) { line("ERROR", message); }
 
-void StateReporter::debug(const std::string &message)
-{
-    line("DEBUG", message);
-}
+void StateReporter::debug(const std::string &message) { line("DEBUG", message); }
 
 }  // namespace orvy::backend

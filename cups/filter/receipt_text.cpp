@@ -93,8 +93,9 @@ Bytes ReceiptText::feed(const std::uint8_t *data, std::size_t size)
             end_line(out);
             after_cr_ = true;
         } else if (byte == '\t') {
-            do put(out, ' ');
-            while (column_ % 8 != 0);
+            do {
+                put(out, ' ');
+            } while (column_ % 8 != 0);
         } else if (byte == '\f') {
             if (column_ > 0) end_line(out);
             append(out, orvy_tb_command_form_feed);

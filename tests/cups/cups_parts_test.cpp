@@ -91,10 +91,10 @@ TEST(PrinterConditions, EachRecordFieldGivesItsReason)
     EXPECT_FALSE(orvy::backend::conditions_of(low).stopped());
 
     auto odd = healthy();
-    odd.status[3] = 0x00;    // cover open
-    odd.status[11] = 0x02;   // another error bit
-    odd.status[5] = 70;      // 70 C
-    odd.sensor[26] = 0x01;   // head up
+    odd.status[3] = 0x00;   // cover open
+    odd.status[11] = 0x02;  // another error bit
+    odd.status[5] = 70;     // 70 C
+    odd.sensor[26] = 0x01;  // head up
     odd.presenter[4] = 0x03;
     EXPECT_EQ(reasons_of(odd), "cover-open-error,other-error,other-warning");
     const auto conditions = orvy::backend::conditions_of(odd).conditions;
@@ -133,8 +133,9 @@ TEST(ReceiptText, PrintsPlainTextAndEndsWithTheChosenCommands)
     const std::string expected = "a       b\nc\nd??\n\fe\n\f\x1B\xF0\x06\x01\x02";
     EXPECT_EQ(std::string(out.begin(), out.end()), expected);
 
-    const auto options = orvy::filter::receipt_options(
-        "*DefaultOrvyCut: None\n*DefaultOrvyPageLength: 1255\n", "OrvyCut=Full OrvyFeed=None");
+    const auto options =
+        orvy::filter::receipt_options("*DefaultOrvyCut: None\n*DefaultOrvyPageLength: 1255\n",
+                                      "OrvyCut=Full OrvyFeed=None");
     EXPECT_TRUE(options.full_cut);
     EXPECT_FALSE(options.form_feed);
     EXPECT_EQ(orvy::filter::ReceiptText(options).start(),

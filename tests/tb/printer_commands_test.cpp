@@ -29,8 +29,8 @@ TEST(PrinterCommands, PageLengthCountsInTwoHundredFiftyFives)
     const struct {
         int tenths_mm;
         unsigned char hi, lo;
-    } cases[] = {{1255, 0x04, 0xEB}, {300, 0x01, 0x2D}, {255, 0x01, 0x00}, {254, 0x00, 0xFE},
-                 {65279, 0xFF, 0xFE}, {65280, 0x00, 0x00}, {0, 0x00, 0x00}, {-1, 0x00, 0xFF}};
+    } cases[] = {{1255, 0x04, 0xEB},  {300, 0x01, 0x2D},   {255, 0x01, 0x00}, {254, 0x00, 0xFE},
+                 {65279, 0xFF, 0xFE}, {65280, 0x00, 0x00}, {0, 0x00, 0x00},   {-1, 0x00, 0xFF}};
     for (const auto &c : cases) {
         Bytes out(ORVY_TB_COMMAND_MAX_SIZE);
         ASSERT_EQ(orvy_tb_command_page_length(c.tenths_mm, out.data(), out.size()), 7U);

@@ -19,7 +19,7 @@ struct ListedPrinter {
     std::string stable_lp_port;
     std::string make;  // from the IEEE 1284 device ID, else the USB strings
     std::string model;
-    std::string cups_uri;  // the URI of the CUPS usb backend: usb://MAKE/MODEL?serial=...
+    std::string cups_uri;   // the URI of the CUPS usb backend: usb://MAKE/MODEL?serial=...
     std::string device_id;  // the IEEE 1284 device ID from sysfs; empty when usblp is not bound
     NodeAccess usb_access;
     NodeAccess lp_access;
