@@ -13,14 +13,35 @@
 #               the job completes once; past the near-end mark, media-low
 #       cancel  a job that waits for paper is cancelled: the backend lets
 #               the printer go at once, and the next job prints
+#       replug  the backend alone, as cupsd runs it: it waits for a printer
+#               that is not attached (connecting-to-device) and prints once
+#               it is; a printer unplugged in the middle of a job ends it
+#               with the exit status that makes CUPS retry (6)
 #
-# Exit status 77 (skipped) without CUPS or root. Every step has a time limit;
+# Exit status 77 (skipped) without CUPS or, but for replug, root. Every step has a time limit;
 # cupsd is stopped on every exit.
 set -eu
 
 if [ "${1:-}" = "--inside" ]; then
   # Inside the simulated machine: $2 CASE, $3 scratch directory, $4 cupsd's.
   case_name=$2 dir=$3 d=$4
+  control() { echo "$1" >"$ORVY_SIM_CONTROL"; }
+  if [ "$case_name" = replug ]; then
+    uri='orvy://Velmora/Orvy%20K80%20Kiosk%20Printer?serial=K80P1-26-004711'
+    run_backend() {  # run_backend N FILE: job N in the background
+      DEVICE_URI=$uri timeout 60 "$ORVY_BACKEND" "$1" root t 1 "" "$2" 2>"$dir/backend$1.err" &
+    }
+    control "unplug 1"
+    run_backend 1 "$dir/raw.bin"
+    sleep 1.5
+    control "plug 1"
+    wait $! && echo 0 >"$dir/backend1.status" || echo $? >"$dir/backend1.status"
+    run_backend 2 "$dir/long.bin"
+    sleep 1
+    control "unplug 1"
+    wait $! && echo 0 >"$dir/backend2.status" || echo $? >"$dir/backend2.status"
+    exit 0
+  fi
   port=""  # set by start_cupsd
   # shellcheck source=/dev/null
   . "$(dirname "$0")/private_cupsd.sh"
@@ -53,7 +74,6 @@ if [ "${1:-}" = "--inside" ]; then
       sleep 0.2
     done
   }
-  control() { echo "$1" >"$ORVY_SIM_CONTROL"; }
   case $case_name in
     jobs)
       timeout 30 lp -d kiosk -o raw "$dir/raw.bin" >/dev/null
@@ -88,10 +108,12 @@ fi
 
 simulator=$1 backend=$2 filter=$3 ppd=$4 case_name=$5
 skip() { echo "skipped: $1"; exit 77; }
-[ "$(id -u)" -eq 0 ] || skip "the private cupsd needs root"
-for program in cupsd lpadmin lpinfo ipptool; do
-  command -v "$program" >/dev/null || skip "$program missing (cups-daemon, cups-client, cups-ipp-utils)"
-done
+if [ "$case_name" != replug ]; then
+  [ "$(id -u)" -eq 0 ] || skip "the private cupsd needs root"
+  for program in cupsd lpadmin lpinfo ipptool; do
+    command -v "$program" >/dev/null || skip "$program missing (cups-daemon, cups-client, cups-ipp-utils)"
+  done
+fi
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/orvy-backend.XXXXXX")
 # cupsd's own files where its lp user may enter, whatever the clone's place.
@@ -106,9 +128,14 @@ trap cleanup EXIT
 printf 'RAW RECEIPT\n\033\360\006\001\002' >"$dir/raw.bin"
 printf 'Kiosk 4711\r\nCoffee\t2.50\nTotal \342\202\254 2.50\n' >"$dir/receipt.txt"
 printf 'Kiosk 4711\nCoffee  2.50\nTotal ? 2.50\n\014\033\360\006\001\002' >"$dir/receipt.bytes"
+awk 'BEGIN { for (i = 0; i < 1500; i++) printf "Line %04d of a long receipt ............\n", i }' \
+  >"$dir/long.bin"
 
 export ORVY_BACKEND="$backend" ORVY_TEXT_FILTER="$filter" ORVY_PPD="$ppd"
-timeout 170 "$simulator" --log "$dir/wire.log" --paper "$dir/receipt" -- \
+rate=""
+[ "$case_name" != replug ] || rate="--print-rate 20000"
+# shellcheck disable=SC2086
+timeout 170 "$simulator" --log "$dir/wire.log" --paper "$dir/receipt" $rate -- \
   sh "$0" --inside "$case_name" "$dir" "$d" ||
   { echo "run failed ($?)"; tail -40 "$d/log/error_log" 2>/dev/null; exit 1; }
 
@@ -142,6 +169,18 @@ case $case_name in
     [ "$(cat "$dir/job2.end")" = completed ] || fail "job 2 after the cancel: $(cat "$dir/job2.end")"
     [ "$(wire_out)" = "$(hex_of "$dir/receipt.bytes")" ] ||
       fail "only the second job reaches the printer: $(wire_out)" ;;
+  replug)
+    [ "$(cat "$dir/backend1.status")" = 0 ] || fail "job 1: $(cat "$dir/backend1.err")"
+    grep -q '^STATE: +connecting-to-device' "$dir/backend1.err" ||
+      fail "no connecting-to-device: $(cat "$dir/backend1.err")"
+    [ "$(cat "$dir/backend2.status")" = 6 ] || fail "job 2 ended $(cat "$dir/backend2.status")"
+    taken=$(sed -n 's/.*unplugged after it had taken \([0-9]*\) bytes.*/\1/p' "$dir/backend2.err")
+    on_wire=$(wire_out | wc -w)
+    # What the backend says the printer took is what reached it, no more.
+    if [ -z "$taken" ] || [ "$taken" -eq 0 ] ||
+      [ "$((taken + $(wc -c <"$dir/raw.bin")))" != "$on_wire" ]; then
+      fail "taken ${taken:-?}, on the wire $on_wire: $(cat "$dir/backend2.err")"
+    fi ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "ok: $case_name"
