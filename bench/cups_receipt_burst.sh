@@ -65,7 +65,7 @@ build=$(cd "${1:-$src/build/default}" && pwd)
 jobs=${2:-20}
 [ "$(id -u)" -eq 0 ] || { echo "run as root: the private cupsd needs it" >&2; exit 2; }
 d=$(mktemp -d /tmp/orvy-burst.XXXXXX)
-trap 'kill "$(cat "$d/cupsd.pid" 2>/dev/null)" 2>/dev/null; rm -rf "$d"' EXIT
+trap 'kill "$(cat "$d/cupsd.pid" 2>/dev/null)" 2>/dev/null || true; rm -rf "$d"' EXIT
 chmod 0755 "$d"
 ORVY_BACKEND=$build/cups/orvy timeout 1200 "$build/sim/Orvy_Simulator" -- \
   sh "$0" --inside "$build" "$jobs" "$d" "$src"
