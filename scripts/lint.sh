@@ -1,7 +1,8 @@
 #!/bin/sh
-# The linters: shellcheck on every shell script of the tree, clang-tidy (the
-# checks in .clang-tidy) on every C and C++ file that the build compiles.
-# Both must find nothing. Needs a configured build for its
+# The linters: shellcheck on every shell script of the tree, mypy --strict
+# and flake8 on the Python package and the Python tests (Debian's
+# python3-mypy and flake8), clang-tidy (the checks in .clang-tidy) on every C
+# and C++ file that the build compiles. All must find nothing. Needs a configured build for its
 # compile_commands.json: ./scripts/lint.sh [build dir, default build/default]
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,6 +15,16 @@ shell_scripts=$(git ls-files -z | xargs -0 awk '
 echo "# shellcheck: $(echo "$shell_scripts" | wc -l) scripts"
 # shellcheck disable=SC2086 # one name a line, none with blanks
 shellcheck $shell_scripts
+
+# Debian's interpreter, which the packages belong to.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+python_files="python/orvy python/examples python/build_backend tests/python tests/cups/side_channel_test.py"
+echo "# mypy --strict and flake8: $python_files"
+# shellcheck disable=SC2086 # paths without blanks
+MYPYPATH=python "$python" -m mypy --strict --cache-dir=/dev/null $python_files
+# shellcheck disable=SC2086
+"$python" -m flake8 --max-line-length 100 $python_files
 
 commands=$build/compile_commands.json
 [ -f "$commands" ] || { echo "no $commands: configure the build first" >&2; exit 1; }

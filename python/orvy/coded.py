@@ -35,13 +35,13 @@ def _take(handle: int, getter_name: str) -> bytes:
 def encode(coded: str | bytes) -> bytes:
     """The bytes that a command in coded notation stands for.
 
-    ``[1B 40]`` hexadecimal pairs in brackets, ``"text"`` quoted runs,
+    ``[1B F0 06 01 02]`` hexadecimal pairs in brackets, ``"text"`` quoted runs,
     backslash escapes (``\\n \\r \\t \\b \\f``, ``\\x`` hex mode on, ``\\A``
     off), ``//`` comment to the end of the line; blanks and tabs are ignored.
     Text is taken as Latin-1, one byte a character::
 
-        >>> encode('[1B 40] "Hello" [0A]')
-        b'\\x1b@Hello\\n'
+        >>> encode('"Hello" [0A 0C] [1B F0 06 01 02]')
+        b'Hello\\n\\x0c\\x1b\\xf0\\x06\\x01\\x02'
     """
     if isinstance(coded, str):
         try:
@@ -55,7 +55,7 @@ def encode(coded: str | bytes) -> bytes:
 
 
 def decode(data: bytes | bytearray | memoryview) -> str:
-    """The canonical coded notation of raw bytes: ``"[1B 40]"`` for ``b"\\x1b@"``.
+    """The canonical coded notation of raw bytes: ``"[0C]"`` for ``b"\\x0c"``.
 
     ``encode(decode(data)) == data`` for any bytes; ``decode(b"")`` is ``""``.
     """

@@ -53,7 +53,7 @@ def main() -> None:
         DRAIN_OUTPUT: (STATUS_OK, b""),
         SOFT_RESET: (STATUS_NOT_IMPLEMENTED, b""),
     }
-    assert status == 0, f"backend exit {status}: {backend.stderr.read()}"
+    assert status == 0, f"backend exit {status}: {backend.communicate()[1]}"
     assert answers == expected, f"{answers} != {expected}"
     print("ok: side channel")
 

@@ -10,6 +10,7 @@ import subprocess
 import sys
 import threading
 import time
+from collections.abc import Callable
 from pathlib import Path
 
 import pytest
@@ -89,7 +90,9 @@ def test_listing_is_the_programs_listing() -> None:
     printers = orvy.list_printers()
     assert [info.as_dict() for info in printers] == listed
     assert [info.serial for info in printers] == ["K80P1-26-004711", "K80P1-26-004712"]
-    assert printers[0].usb_port == USB and printers[0].port.startswith("/dev/orvy/by-serial/")
+    port = printers[0].port
+    assert printers[0].usb_port == USB and port is not None
+    assert port.startswith("/dev/orvy/by-serial/")
     # Keys that a later listing adds arrive as attributes.
     assert orvy.PrinterInfo({"serial": "X", "model": "K80P"}).model == "K80P"
 
@@ -148,8 +151,9 @@ def test_a_closed_printer_is_like_a_closed_file() -> None:
     printer.close()
     printer.close()
     assert printer.closed
-    for call in (lambda: printer.write(b"x"), lambda: printer.read(1), printer.clear,
-                 lambda: printer.inquire("status")):
+    calls: list[Callable[[], object]] = [lambda: printer.write(b"x"), lambda: printer.read(1),
+                                         printer.clear, lambda: printer.inquire("status")]
+    for call in calls:
         with pytest.raises(ValueError):
             call()
     with orvy.Printer(LP) as printer, pytest.raises(orvy.ArgumentError):
