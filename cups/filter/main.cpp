@@ -4,6 +4,7 @@
 //
 // Reads the text (the file, or standard input), writes the printer's bytes to
 // standard output. The options come from the queue's PPD ($PPD) and the job.
+#include <cups/cups.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -68,7 +69,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n", argv[0]);
         return 1;
     }
-    const auto options = orvy::filter::receipt_options(file_text(std::getenv("PPD")), argv[5]);
+    orvy::filter::JobOptions job_options;
+    cups_option_t *parsed = nullptr;
+    const int count = cupsParseOptions(argv[5], 0, &parsed);
+    for (int i = 0; i < count; ++i) job_options.emplace_back(parsed[i].name, parsed[i].value);
+    cupsFreeOptions(count, parsed);
+    const auto options = orvy::filter::receipt_options(file_text(std::getenv("PPD")), job_options);
     int fd = STDIN_FILENO;
     int copies = 1;
     if (argc == 7) {

@@ -118,7 +118,7 @@ Bytes ReceiptText::finish()
     return out;
 }
 
-ReceiptOptions receipt_options(const std::string &ppd_text, const std::string &job_options)
+ReceiptOptions receipt_options(const std::string &ppd_text, const JobOptions &job_options)
 {
     ReceiptOptions options;
     std::istringstream ppd(ppd_text);
@@ -133,13 +133,7 @@ ReceiptOptions receipt_options(const std::string &ppd_text, const std::string &j
         value.erase(value.find_last_not_of(" \t\r") + 1);
         apply(options, line.substr(8, colon - 8), value);
     }
-    std::istringstream job(job_options);
-    std::string word;
-    while (job >> word) {
-        const std::size_t equals = word.find('=');
-        if (equals == std::string::npos) continue;
-        apply(options, word.substr(0, equals), word.substr(equals + 1));
-    }
+    for (const auto &[name, value] : job_options) apply(options, name, value);
     return options;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvy::filter {
@@ -44,8 +45,11 @@ private:
     int utf8_left_ = 0;  // continuation bytes still expected
 };
 
+using JobOptions = std::vector<std::pair<std::string, std::string>>;
+
 // The receipt options from the queue's PPD defaults (*DefaultOrvyCut: ...)
-// and the job's options ("OrvyCut=None ..."), the job's winning.
-ReceiptOptions receipt_options(const std::string &ppd_text, const std::string &job_options);
+// and the job's options (name and value, as cupsParseOptions gives them),
+// the job's winning.
+ReceiptOptions receipt_options(const std::string &ppd_text, const JobOptions &job_options);
 
 }  // namespace orvy::filter

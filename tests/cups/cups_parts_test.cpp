@@ -135,12 +135,12 @@ TEST(ReceiptText, PrintsPlainTextAndEndsWithTheChosenCommands)
 
     const auto options =
         orvy::filter::receipt_options("*DefaultOrvyCut: None\n*DefaultOrvyPageLength: 1255\n",
-                                      "OrvyCut=Full OrvyFeed=None");
+                                      {{"OrvyCut", "Full"}, {"OrvyFeed", "None"}});
     EXPECT_TRUE(options.full_cut);
     EXPECT_FALSE(options.form_feed);
     EXPECT_EQ(orvy::filter::ReceiptText(options).start(),
               (Bytes{0x1B, 0xF1, 0x01, 0x03, 0x0A, 0x04, 0xEB}));
-    EXPECT_FALSE(orvy::filter::receipt_options("*DefaultOrvyPageLength: Printer\n", "")
+    EXPECT_FALSE(orvy::filter::receipt_options("*DefaultOrvyPageLength: Printer\n", {})
                      .page_length.has_value());
 }
 
