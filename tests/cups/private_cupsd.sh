@@ -36,12 +36,15 @@ start_cupsd() {
   done
   # The backends run as root (0744: not for others), so that they can reach
   # the simulator's files; the filters run as lp, from copies of their own.
+  # cupsd clears the environment: the wrapper brings back the preload and the
+  # sanitizer options (an instrumented backend under the asan preset).
   for backend in usb ${ORVY_BACKEND:+orvy}; do
     program=/usr/lib/cups/backend/$backend
     [ "$backend" = usb ] || program=$ORVY_BACKEND
     cat >"$d/bin/backend/$backend" <<EOF
 #!/bin/sh
-LD_PRELOAD='$LD_PRELOAD' exec '$program' "\$@"
+ASAN_OPTIONS='${ASAN_OPTIONS:-}' UBSAN_OPTIONS='${UBSAN_OPTIONS:-}' LD_PRELOAD='$LD_PRELOAD' \
+  exec '$program' "\$@"
 EOF
     chmod 0744 "$d/bin/backend/$backend"
   done
