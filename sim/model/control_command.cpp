@@ -7,6 +7,8 @@
 namespace orvy::sim {
 namespace {
 
+constexpr std::size_t kLongestQuote = 80;
+
 bool parse_unsigned(const std::string &word, std::uint64_t max, std::uint64_t &value)
 {
     if (word.empty() || word.size() > 12) return false;
@@ -37,7 +39,7 @@ ParsedControl parse_control_line(const std::string &line, unsigned printers)
     }
     const auto kind = kKinds.find(words[0]);
     if (kind == kKinds.end()) {
-        parsed.error = "unknown command '" + words[0] + "'";
+        parsed.error = "unknown command '" + clipped(words[0]) + "'";
         return parsed;
     }
     if (words.size() != kind->second.second) {
@@ -48,15 +50,22 @@ ParsedControl parse_control_line(const std::string &line, unsigned printers)
     parsed.command.kind = kind->second.first;
     std::uint64_t printer = 0;
     if (!parse_unsigned(words[1], printers, printer) || printer == 0) {
-        parsed.error = "no printer '" + words[1] + "' (1 to " + std::to_string(printers) + ")";
+        parsed.error =
+            "no printer '" + clipped(words[1]) + "' (1 to " + std::to_string(printers) + ")";
         return parsed;
     }
     parsed.command.printer = static_cast<unsigned>(printer);
     if (words.size() == 3 &&
         !parse_unsigned(words[2], 10ULL * 1000 * 1000, parsed.command.paper_mm)) {
-        parsed.error = "bad paper length '" + words[2] + "' (mm)";
+        parsed.error = "bad paper length '" + clipped(words[2]) + "' (mm)";
     }
     return parsed;
+}
+
+std::string clipped(const std::string &text)
+{
+    if (text.size() <= kLongestQuote) return text;
+    return text.substr(0, kLongestQuote) + "...";
 }
 
 }  // namespace orvy::sim

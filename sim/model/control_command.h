@@ -23,4 +23,8 @@ struct ParsedControl {
 // Blanks around and between the words are free; `printers` bounds K.
 ParsedControl parse_control_line(const std::string &line, unsigned printers);
 
+// `text` as a message quotes it: its first 80 characters, then "..." when
+// there is more, so that a line of junk makes one short line of complaint.
+std::string clipped(const std::string &text);
+
 }  // namespace orvy::sim

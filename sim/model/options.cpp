@@ -291,7 +291,8 @@ Presents one simulated Orvy printer at
   /dev/ttyS1            serial port
   /dev/orvy/by-serial/<SERIAL>/usb and .../lp   its stable names
 runs COMMAND there (default: $SHELL) and exits with its exit status.
-The simulator's own failures exit with status 125.
+The simulator's own failures exit with status 125, and so does a run whose
+--log or --paper file lost a line it could not write (said when it happens).
 
 Options (numbers are decimal or 0x-hex):
   --log FILE             transcript: "usb > 1D 61 01", "lp < 1B FF ...", events

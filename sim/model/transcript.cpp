@@ -4,16 +4,10 @@
 
 namespace orvy::sim {
 
-Transcript::~Transcript()
-{
-    if (file_) std::fclose(file_);
-}
-
 bool Transcript::open(const std::string &path)
 {
     if (path.empty()) return true;
-    file_ = std::fopen(path.c_str(), "we");
-    return file_ != nullptr;
+    return file_.open(path, "the transcript");
 }
 
 void Transcript::data(const char *port, bool to_printer, const std::uint8_t *bytes,
@@ -28,19 +22,16 @@ void Transcript::event(const char *port, const std::string &text)
     line(std::string(port) + ": " + text);
 }
 
-void Transcript::flush()
+bool Transcript::failed()
 {
     std::lock_guard lock(mutex_);
-    if (file_) std::fflush(file_);
+    return file_.failed();
 }
 
 void Transcript::line(const std::string &text)
 {
     std::lock_guard lock(mutex_);
-    if (!file_) return;
-    std::fputs(text.c_str(), file_);
-    std::fputc('\n', file_);
-    std::fflush(file_);
+    file_.write_line(text);
 }
 
 }  // namespace orvy::sim

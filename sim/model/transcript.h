@@ -1,23 +1,24 @@
 // The --log transcript: one line per transfer or chunk, and one per event.
-// Shared by the USB worker thread and the main thread; each line is flushed.
+// Shared by the USB worker thread and the main thread; each line is written
+// at once, and one that cannot be is reported (record_file.h).
 #pragma once
 
-#include <cstdio>
 #include <mutex>
 #include <string>
 
 #include "bytes.h"
+#include "record_file.h"
 
 namespace orvy::sim {
 
 class Transcript {
 public:
     Transcript() = default;
-    ~Transcript();
     Transcript(const Transcript &) = delete;
     Transcript &operator=(const Transcript &) = delete;
 
-    // Empty path: no transcript. False when the file cannot be created.
+    // Empty path: no transcript. False, with errno set, when the file cannot
+    // be created.
     bool open(const std::string &path);
 
     // "usb > 1D 61 01"; `to_printer` gives ">", otherwise "<". Nothing for no bytes.
@@ -29,13 +30,14 @@ public:
     // "usb: claim interface 0"
     void event(const char *port, const std::string &text);
 
-    void flush();
+    // A line could not be written: the transcript is incomplete.
+    bool failed();
 
 private:
     void line(const std::string &text);
 
     std::mutex mutex_;
-    std::FILE *file_ = nullptr;
+    RecordFile file_;
 };
 
 }  // namespace orvy::sim

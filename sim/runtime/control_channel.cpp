@@ -5,10 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace orvy::sim {
+namespace {
+
+// A longer line is no command: it is refused as a whole, once it ends.
+constexpr std::size_t kLongestLine = 4096;
+
+}  // namespace
 
 std::unique_ptr<ControlChannel> ControlChannel::create(const std::string &path, unsigned printers,
                                                        std::mutex &mutex, GMainContext *context,
@@ -70,23 +77,40 @@ void ControlChannel::poll()
     char chunk[512];
     ssize_t got = 0;
     while ((got = read(fd_, chunk, sizeof chunk)) > 0) {
-        partial_.append(chunk, static_cast<std::size_t>(got));
+        take(std::string_view(chunk, static_cast<std::size_t>(got)));
     }
-    std::size_t end = 0;
-    while ((end = partial_.find('\n')) != std::string::npos) {
-        std::string line = partial_.substr(0, end);
-        partial_.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        const ParsedControl parsed = parse_control_line(line, printers_);
-        if (parsed.error.empty()) {
-            handler_(parsed.command, line);
-        } else {
-            complaint_(line, parsed.error);
-        }
-    }
-    if (partial_.size() > 4096) partial_.clear();  // no line ever ends: drop it
     polling_ = false;
+}
+
+void ControlChannel::take(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        // Of a line too long to be a command only the start is kept, to quote.
+        const std::size_t room = kLongestLine + 1 - partial_.size();
+        partial_.append(bytes.substr(0, std::min(end, room)));
+        if (end == std::string_view::npos) return;
+        bytes.remove_prefix(end + 1);
+        std::string line;
+        line.swap(partial_);
+        act_on(line);
+    }
+}
+
+void ControlChannel::act_on(std::string &line)
+{
+    if (line.size() > kLongestLine) {
+        complaint_(clipped(line), "longer than " + std::to_string(kLongestLine) + " bytes");
+        return;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) return;
+    const ParsedControl parsed = parse_control_line(line, printers_);
+    if (parsed.error.empty()) {
+        handler_(parsed.command, line);
+    } else {
+        complaint_(clipped(line), parsed.error);
+    }
 }
 
 void ControlChannel::remove()

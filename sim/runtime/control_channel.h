@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "control_command.h"
 
@@ -19,7 +20,8 @@ namespace orvy::sim {
 
 class ControlChannel {
 public:
-    // Runs with the shared mutex held, on any thread.
+    // Runs with the shared mutex held, on any thread. A refused line comes
+    // to the complaint clipped to a length fit for a message.
     using Handler = std::function<void(const ControlCommand &, const std::string &line)>;
     using Complaint = std::function<void(const std::string &line, const std::string &error)>;
 
@@ -46,6 +48,9 @@ private:
           complaint_(std::move(complaint))
     {}
     static gboolean on_readable(gint fd, GIOCondition condition, gpointer self);
+    // Bytes read: each line that they complete is acted on.
+    void take(std::string_view bytes);
+    void act_on(std::string &line);
 
     std::string path_;
     unsigned printers_;

@@ -24,18 +24,12 @@ PrintEngine::~PrintEngine()
         g_source_destroy(timer_);
         g_source_unref(timer_);
     }
-    if (receipt_) std::fclose(receipt_);
 }
 
 bool PrintEngine::open_receipt(const std::string &path)
 {
-    receipt_ = std::fopen(path.c_str(), "we");
-    if (!receipt_) return false;
-    printer_.set_receipt_sink([file = receipt_](const std::string &line) {
-        std::fputs(line.c_str(), file);
-        std::fputc('\n', file);
-        std::fflush(file);
-    });
+    if (!receipt_.open(path, "the receipt")) return false;
+    printer_.set_receipt_sink([this](const std::string &line) { receipt_.write_line(line); });
     return true;
 }
 

@@ -6,7 +6,6 @@
 
 #include <glib.h>
 
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +13,7 @@
 
 #include "print_buffer.h"
 #include "printer.h"
+#include "record_file.h"
 #include "transcript.h"
 
 namespace orvy::sim {
@@ -35,8 +35,11 @@ public:
     PrintEngine(const PrintEngine &) = delete;
     PrintEngine &operator=(const PrintEngine &) = delete;
 
-    // Writes the receipt to `path` from now on. False when it cannot.
+    // Writes the receipt to `path` from now on. False, with errno set, when
+    // it cannot.
     bool open_receipt(const std::string &path);
+    // A line of the receipt could not be written: it is incomplete.
+    bool receipt_failed() const { return receipt_.failed(); }
 
     // How many of `size` bytes, in packets of `packet` bytes (0: any
     // amount), fit into the buffer now.
@@ -62,7 +65,7 @@ private:
     std::mutex &mutex_;
     GMainContext *context_;
     PrintBuffer buffer_;
-    std::FILE *receipt_ = nullptr;
+    RecordFile receipt_;
     GSource *timer_ = nullptr;
     std::vector<RoomWaiter *> waiters_;
 };

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "printer_class.h"
 
@@ -21,7 +23,8 @@ bool PrinterUnit::create(std::string &error)
     const unsigned index = shared_.index;
     if (!shared_.options.paper_path.empty() &&
         !shared_.engine.open_receipt(shared_.options.paper_path)) {
-        error = "cannot write the receipt " + shared_.options.paper_path;
+        error =
+            "cannot write the receipt " + shared_.options.paper_path + ": " + std::strerror(errno);
         return false;
     }
     if (!shared_.options.no_usb) {

@@ -5,7 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "child_process.h"
 #include "printer_unit.h"
@@ -55,7 +57,7 @@ bool Simulator::set_up(std::string &error)
 {
     parts_ = std::make_unique<Parts>();
     if (!parts_->transcript.open(options_.log_path)) {
-        error = "cannot write the transcript " + options_.log_path;
+        error = "cannot write the transcript " + options_.log_path + ": " + std::strerror(errno);
         return false;
     }
     parts_->signal_fd = install_signal_pipe();
@@ -248,7 +250,20 @@ void Simulator::finish(int status)
         // ended: the receipt shows the whole job.
         for (auto &printer : parts_->printers) printer->shared().engine.finish();
         if (parts_->control) parts_->control->remove();
-        parts_->transcript.flush();
+        // A receipt or transcript that lost lines fails the run, whatever the
+        // command did: a test that compares it would fail for a reason that
+        // nobody sees. Each loss was reported when it happened.
+        bool incomplete = parts_->transcript.failed();
+        for (auto &printer : parts_->printers) {
+            incomplete = incomplete || printer->shared().engine.receipt_failed();
+        }
+        if (command_ended_ && incomplete) {
+            std::fprintf(stderr,
+                         "Orvy_Simulator: exit 125, not the command's %d: a record is "
+                         "incomplete\n",
+                         status);
+            status = 125;
+        }
         // Without a test bed to redirect to, the preload library passes the
         // removal straight through instead of checking every path (5x faster).
         // The test bed's thread may read the environment meanwhile (umockdev
@@ -280,6 +295,7 @@ int Simulator::run()
         [](GPid, gint wait_status, gpointer data) {
             auto *self = static_cast<Simulator *>(data);
             self->exit_status_ = exit_status_of(wait_status);
+            self->command_ended_ = true;
             g_main_loop_quit(self->parts_->loop);
         },
         this);

@@ -18,7 +18,8 @@ public:
     explicit Simulator(Options options);
     ~Simulator();
 
-    // The child's exit status, or 125 with a message on stderr.
+    // The child's exit status, or 125 with a message on stderr: for a
+    // failure of its own, or a receipt or transcript that lost lines.
     int run();
 
 private:
@@ -36,6 +37,7 @@ private:
     std::optional<std::string> caller_tmpdir_;
     pid_t child_ = -1;
     int exit_status_ = 125;
+    bool command_ended_ = false;
 };
 
 }  // namespace orvy::sim

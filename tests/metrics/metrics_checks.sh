@@ -1,7 +1,7 @@
 #!/bin/sh
 # The metrics program, the JSON document and the deployment files checked with
 # the real tools: promtool, node_exporter, systemd-analyze, python3's json.
-#   metrics_checks.sh exposition|rules|node_exporter|units|json
+#   metrics_checks.sh exposition|output|rules|node_exporter|units|json
 # Exit 77 (skipped) when a tool is missing or the simulator cannot run.
 set -u
 
@@ -117,6 +117,33 @@ exposition() {
   finish
 }
 
+# --output replaces only a file of its own: a device node and a link to
+# standard output are refused and stay; a link to a file stays, its file is
+# replaced. No printer needed: the port is missing.
+output() {
+  mknod "$work/full" c 1 7 2>/dev/null || { echo "SKIP: cannot make a device node"; exit 77; }
+  ln -s /proc/self/fd/1 "$work/stdout"
+  echo old >"$work/file"
+  ln -s file "$work/link"
+  for target in full stdout; do
+    "$METRICS" --output "$work/$target" "$work/no-printer" >"$work/out" 2>"$work/err"
+    [ $? -eq 1 ] || fail "$target: exit not 1"
+    grep -q "^Orvy_PrinterMetrics: $work/$target: refused: " "$work/err" ||
+      fail "$target: no reason given: $(cat "$work/err")"
+  done
+  if [ ! -c "$work/full" ] || [ "$(stat -c %t:%T "$work/full")" != 1:7 ]; then
+    fail "device node replaced"
+  fi
+  [ "$(readlink "$work/stdout")" = /proc/self/fd/1 ] || fail "link to standard output replaced"
+  "$METRICS" --output "$work/link" "$work/no-printer" 2>"$work/err" || fail "link: exit not 0"
+  [ "$(readlink "$work/link")" = file ] || fail "link to a file replaced"
+  grep -q '^orvy_printer_up{' "$work/file" || fail "the file behind the link not written"
+  for left in "$work"/.[!.]*; do
+    [ -e "$left" ] && fail "temporary file left: $left"
+  done
+  finish
+}
+
 rules() {
   need promtool
   rules=$SOURCE_DIR/packaging/prometheus/orvy-printer-alerts.yml
@@ -220,6 +247,6 @@ PY
 }
 
 case ${1:-} in
-  exposition | rules | node_exporter | units | json) "$1" ;;
-  *) echo "usage: $0 exposition|rules|node_exporter|units|json" >&2; exit 2 ;;
+  exposition | output | rules | node_exporter | units | json) "$1" ;;
+  *) echo "usage: $0 exposition|output|rules|node_exporter|units|json" >&2; exit 2 ;;
 esac

@@ -198,6 +198,37 @@ TEST(Simulator, OwnFailuresExitWith125)
         << missing.err;
 }
 
+// A receipt or transcript that loses lines is said at once and fails the run;
+// a megabyte of junk on the control channel makes one short complaint.
+TEST(Simulator, SaysWhenItCannotRecord)
+{
+    const RunResult paper = run_program(
+        {simulator_path(), "--paper", "/dev/full", "--", SIM_CLIENT_PATH, kLp, "w:410A"});
+    EXPECT_EQ(paper.exit_status, 125);
+    EXPECT_NE(paper.err.find("Orvy_Simulator: cannot write the receipt /dev/full: "),
+              std::string::npos)
+        << paper.err;
+    const RunResult log = run_program(
+        {simulator_path(), "--log", "/dev/full", "--", SIM_CLIENT_PATH, kLp, "w:1D6101", "r:18"});
+    EXPECT_EQ(log.exit_status, 125);
+    EXPECT_NE(log.err.find("Orvy_Simulator: cannot write the transcript /dev/full: "),
+              std::string::npos)
+        << log.err;
+
+    // The client's write makes the simulator read the channel first.
+    const RunResult junk =
+        run_under_simulator({}, {"sh", "-c",
+                                 "head -c 1000000 /dev/zero | tr '\\0' x >\"$ORVY_SIM_CONTROL\"\n"
+                                 "echo >\"$ORVY_SIM_CONTROL\"\n" SIM_CLIENT_PATH
+                                 " /dev/usb/lp0 w:1D6101 r:18"});
+    EXPECT_EQ(junk.exit_status, 0) << junk.err;
+    EXPECT_NE(junk.err.find("Orvy_Simulator: control: " + std::string(80, 'x') + "...: "),
+              std::string::npos)
+        << junk.err.substr(0, 200);
+    EXPECT_LT(junk.err.size(), 200u);
+    EXPECT_LT(junk.log.size(), 1000u);
+}
+
 // Nothing of the simulator's (pty masters, sockets, FIFO, transcript) leaks
 // into COMMAND: a hang-up on unplug depends on it.
 TEST(Simulator, CommandInheritsOnlyWhatTheSimulatorWasGiven)

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "output_target.h"
+
 namespace orvy::metrics {
 namespace {
 
@@ -67,17 +69,47 @@ bool write_all(int fd, const std::string &contents)
 
 std::string failure(const char *step) { return std::string(step) + ": " + std::strerror(errno); }
 
+std::string renamed(const std::string &from, const std::string &to)
+{
+    return rename(from.c_str(), to.c_str()) == 0 ? "" : failure("cannot rename");
+}
+
+// Renames `from` over `to` only while `to` is still missing or a regular file
+// of ours to replace: it is looked at again just before. A missing name is
+// taken with RENAME_NOREPLACE, so that what appeared there meanwhile is looked
+// at first; for an existing file the kernel has no such condition.
+std::string rename_into_place(const std::string &from, const std::string &to)
+{
+    for (int look = 0; look < 2; ++look) {
+        const OutputTarget now = output_target(to);
+        if (!now.refusal.empty()) return now.refusal;
+        if (now.path != to) return "refused: it became a symbolic link meanwhile";
+        if (now.exists) return renamed(from, to);
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return "";
+        }
+        // A file system without RENAME_NOREPLACE: it was missing a moment ago.
+        if (errno == EINVAL) return renamed(from, to);
+        if (errno != EEXIST) return failure("cannot rename");
+    }
+    return "cannot rename: it keeps coming and going";
+}
+
 }  // namespace
 
 std::string replace_file(const std::string &path, const std::string &contents)
 {
-    TemporaryFile file(path);
+    const OutputTarget target = output_target(path);
+    if (!target.refusal.empty()) return target.refusal;
+    TemporaryFile file(target.path);
     if (file.fd() < 0) return failure("cannot create a temporary file beside it");
     if (!write_all(file.fd(), contents)) return failure("cannot write");
     if (fchmod(file.fd(), 0644) != 0) return failure("cannot set its mode");
     if (fsync(file.fd()) != 0) return failure("cannot sync");
     if (!file.close()) return failure("cannot close");
-    if (rename(file.name().c_str(), path.c_str()) != 0) return failure("cannot rename");
+    if (std::string refusal = rename_into_place(file.name(), target.path); !refusal.empty()) {
+        return refusal;
+    }
     file.release();
     return "";
 }

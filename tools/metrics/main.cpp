@@ -8,6 +8,7 @@
 
 #include "atomic_file.h"
 #include "exposition.h"
+#include "output_target.h"
 #include "printer_round.h"
 
 namespace {
@@ -35,11 +36,15 @@ void print_help()
 {
     print_usage(stdout);
     std::puts("Inquires all six records of the printer at PORT once and prints them in the\n"
-              "Prometheus text exposition format.\n"
-              "  -o, --output FILE  replace FILE in one step instead of printing\n"
+              "Prometheus text exposition format on standard output, the way to stream them.\n"
+              "  -o, --output FILE  replace FILE in one step instead of printing. FILE is a\n"
+              "                     regular file or missing; a symbolic link to a regular\n"
+              "                     file stays and the file it names is replaced. Anything\n"
+              "                     else (a device, a FIFO, a socket, a directory,\n"
+              "                     /dev/stdout) is refused and left as it is.\n"
               "  -h, --help         this text\n"
               "Exit status: 0 when the metrics were written (also with orvy_printer_up 0),\n"
-              "1 when the output could not be written, 2 on a usage error.");
+              "1 when the output could not be written or FILE was refused, 2 on a usage error.");
 }
 
 std::optional<Arguments> parse(int argc, char **argv)
@@ -91,6 +96,15 @@ int main(int argc, char **argv)
         return kExitWritten;
     }
 
+    // A refused FILE is known before the printer is held for the round.
+    if (arguments->output) {
+        const auto target = orvy::metrics::output_target(*arguments->output);
+        if (!target.refusal.empty()) {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, arguments->output->c_str(),
+                         target.refusal.c_str());
+            return kExitNotWritten;
+        }
+    }
     const std::string text =
         orvy::metrics::exposition_text(orvy::metrics::inquire_printer(arguments->port));
     if (!arguments->output) {
