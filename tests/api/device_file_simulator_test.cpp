@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "as_nobody.h"
 #include "device_file_pty.h"
 #include "sim_run.h"
 
@@ -201,17 +202,16 @@ TEST_P(SimulatedPort, ASecondProcessIsRefusedWhileTheFirstHoldsThePort)
 TEST_P(SimulatedPort, AKilledHolderLeavesThePortOpenForTheNext)
 {
     const std::string port = GetParam().path;
-    const std::string probe = ORVY_API_PROBE_PATH;
+    const orvy::test::AsNobody nobody({ORVY_API_PROBE_PATH});
+    if (!nobody.unavailable().empty()) GTEST_SKIP() << nobody.unavailable();
+    const std::string probe = nobody.program(ORVY_API_PROBE_PATH);
     const std::string script =
         probe + " open:" + port + " sleep:30000 >/dev/null & " +
         "for i in $(seq 200); do grep -q \"FLOCK .* $! \" /proc/locks && break; sleep 0.01; "
         "done; kill -9 $!; wait; " +
         probe + " open:" + port + " write:1D6101 read:4 close";
-    const orvy::test::AsNobody nobody;
-    if (!nobody.possible()) GTEST_SKIP() << "no setpriv to drop root";
-    std::vector<std::string> command = nobody.prefix();
-    command.insert(command.end(), {orvy::test::simulator_path(), "--", "/bin/sh", "-c", script});
-    const auto result = orvy::test::run_program(command, 60);
+    const auto result =
+        orvy::test::run_program(nobody.under_simulator({}, {"/bin/sh", "-c", script}), 60);
     if (result.exit_status == kSimulatorFailure) GTEST_SKIP() << result.err;
     const auto steps = steps_of(result.out);
     ASSERT_EQ(steps.size(), 4u) << result.out << result.err;

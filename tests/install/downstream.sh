@@ -115,6 +115,11 @@ check_layout() {
     orvy_inquiry_exchange; do
     man_page 3 $page
   done
+  # The metrics unit with its user and its write access (see the README).
+  for file in systemd/system/orvy-printer-metrics@.service sysusers.d/orvy-printer-metrics.conf \
+    tmpfiles.d/orvy-printer-metrics.conf; do
+    [ -f "$prefix/lib/$file" ] || fail "$file missing"
+  done
   for file in OrvyConfig.cmake OrvyConfigVersion.cmake OrvyTargets.cmake; do
     [ -f "$libdir/cmake/Orvy/$file" ] || fail "CMake package file $file missing"
   done

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "as_nobody.h"
 #include "sim_run.h"
 
 using orvy::test::lines_of;
@@ -80,17 +81,13 @@ TEST(ListPrinters, ExitStatusTellsFoundNoneAndUsageError)
 // that nobody owns, and the node is taken away from its owner.
 TEST(ListPrinters, ReportsDeniedAccessWithTheReasonAndTheFix)
 {
-    const orvy::test::AsNobody nobody;
-    if (!nobody.possible()) GTEST_SKIP() << "no setpriv to drop root";
-    std::vector<std::string> command = nobody.prefix();
-    command.insert(command.end(),
-                   {orvy::test::simulator_path(), "--", "sh", "-c",
-                    std::string("chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && ") +
-                        ORVY_LIST_PATH});
-    const RunResult r = run_program(command);
-    if (r.exit_status != 0 && r.out.empty()) {
-        GTEST_SKIP() << "cannot run as another user: " << r.err;
-    }
+    const orvy::test::AsNobody nobody({ORVY_LIST_PATH});
+    if (!nobody.unavailable().empty()) GTEST_SKIP() << nobody.unavailable();
+    const RunResult r = run_program(
+        nobody.under_simulator({}, {"sh", "-c",
+                                    "chmod 0 \"$UMOCKDEV_DIR/dev/bus/usb/001/011\" && " +
+                                        nobody.program(ORVY_LIST_PATH)}));
+    ASSERT_EQ(r.exit_status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("  USB:        /dev/bus/usb/001/011  (read/write: no)\n    why:  the node "
                          "has group "),
               std::string::npos)

@@ -206,6 +206,19 @@ units() {
   # %f gives the port back unescaped.
   grep -q 'Command Line: .* /dev/orvy/by-serial/K80P1-26-004711/usb$' "$work/verify" ||
     fail "the instance is not the port: $(grep 'Command Line' "$work/verify")"
+
+  # Least privilege, as systemd rates it (0 to 10; root with no sandbox is 9.6).
+  systemd-analyze security --offline=yes --no-pager "$service" >"$work/security" 2>&1 ||
+    fail "systemd-analyze security: $(tail -n 3 "$work/security")"
+  exposure=$(sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p' "$work/security")
+  awk -v e="${exposure:-99}" 'BEGIN { exit !(e <= 2.0) }' ||
+    fail "exposure ${exposure:-unknown} above 2.0: $(cat "$work/security")"
+  # The unit's user is the one that sysusers.d creates and tmpfiles.d lets write.
+  user=$(sed -n 's/^User=//p' "$units/orvy-printer-metrics@.service")
+  systemd-sysusers --dry-run --root="$work/root" "$SOURCE_DIR/packaging/systemd/orvy-printer-metrics.sysusers" \
+    2>&1 | grep -q "Creating user '$user'" || fail "sysusers.d does not create the user $user"
+  grep -q "^a+ /var/lib/prometheus/node-exporter .* u:$user:rwx$" \
+    "$SOURCE_DIR/packaging/systemd/orvy-printer-metrics.tmpfiles" || fail "tmpfiles.d does not let $user write"
   finish
 }
 

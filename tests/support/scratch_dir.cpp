@@ -10,11 +10,12 @@
 
 namespace orvy::test {
 
-ScratchDir::ScratchDir(const std::string &prefix)
+ScratchDir::ScratchDir(const std::string &prefix, const std::string &parent)
 {
     const char *tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
+    const std::string base =
+        !parent.empty() ? parent : (tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
+    std::string pattern = base + "/" + prefix + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create " + pattern + ": " + std::strerror(errno));
     }

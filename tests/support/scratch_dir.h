@@ -1,5 +1,5 @@
-// A private directory below $TMPDIR (or /tmp) for one test, removed with
-// everything in it when the test is done.
+// A private directory below $TMPDIR (or /tmp, or a given parent) for one
+// test, removed with everything in it when the test is done.
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@ namespace orvy::test {
 class ScratchDir {
 public:
     // `prefix` names the directory after its user, so a leftover says who left it.
-    explicit ScratchDir(const std::string &prefix = "orvy-test");
+    explicit ScratchDir(const std::string &prefix = "orvy-test", const std::string &parent = {});
     ~ScratchDir();
     ScratchDir(const ScratchDir &) = delete;
     ScratchDir &operator=(const ScratchDir &) = delete;

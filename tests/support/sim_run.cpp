@@ -6,14 +6,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -168,26 +166,6 @@ std::string transcript_bytes(const std::string &log, const std::string &port,
         bytes += line.substr(prefix.size());
     }
     return bytes;
-}
-
-AsNobody::AsNobody()
-{
-    if (geteuid() != 0) return;
-    if (access("/usr/bin/setpriv", X_OK) != 0) {
-        possible_ = false;
-        return;
-    }
-    const char *tmpdir = std::getenv("TMPDIR");
-    tmp_ = std::string(tmpdir != nullptr ? tmpdir : "/tmp") + "/nobody-" + std::to_string(getpid());
-    mkdir(tmp_.c_str(), 0777);
-    chmod(tmp_.c_str(), 0777);
-    prefix_ = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-               "--clear-groups",   "env",           "TMPDIR=" + tmp_};
-}
-
-AsNobody::~AsNobody()
-{
-    if (!tmp_.empty()) rmdir(tmp_.c_str());
 }
 
 }  // namespace orvy::test

@@ -26,27 +26,6 @@ RunResult run_under_simulator(const std::vector<std::string> &sim_options,
 // Path of the simulator binary the tests were built with.
 std::string simulator_path();
 
-// Runs commands as the user nobody when the tests run as root (root may open
-// anything), with a TMPDIR of its own that nobody may write, removed again at
-// the end; as the test's own user otherwise.
-class AsNobody {
-public:
-    AsNobody();
-    ~AsNobody();
-    AsNobody(const AsNobody &) = delete;
-    AsNobody &operator=(const AsNobody &) = delete;
-
-    // False when running as root without setpriv: the rights cannot be dropped.
-    bool possible() const { return possible_; }
-    // What goes before the command (empty when not root).
-    const std::vector<std::string> &prefix() const { return prefix_; }
-
-private:
-    bool possible_ = true;
-    std::string tmp_;
-    std::vector<std::string> prefix_;
-};
-
 // The lines of a text, without their line breaks.
 std::vector<std::string> lines_of(const std::string &text);
 
