@@ -83,6 +83,10 @@ def test_pip_installs_the_version_of_the_toolkit_offline(tmp_path: Path) -> None
         assert result.returncode == 0, result.stdout + result.stderr
     version, own_version, path = result.stdout.split()
     assert version == own_version == orvy.__version__ and path.startswith(str(venv))
+    # The installed package drives the simulated printers with the build's libraries.
+    listing = subprocess.run([str(venv / "bin/python"), "-m", "orvy"], capture_output=True,
+                             text=True, timeout=120, env=outside, check=False)
+    assert listing.returncode == 0 and "K80P1-26-004711" in listing.stdout, listing.stderr
 
 
 def test_listing_is_the_programs_listing() -> None:
