@@ -11,7 +11,7 @@ demo_packages="build-essential cmake ninja-build pkg-config
 test_packages="git googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14 shellcheck
   usbutils xxd valgrind file man-db groff-base dpkg-dev locales
-  prometheus prometheus-node-exporter curl python3 python3-pytest dh-python
+  prometheus prometheus-node-exporter curl python3 python3-pytest python3-venv dh-python
   cups cups-daemon cups-client cups-ipp-utils libcups2-dev python3-mypy flake8
   debhelper fakeroot lintian debootstrap"
 
