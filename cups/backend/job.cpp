@@ -57,9 +57,14 @@ private:
     // Ends a command of the printer that a cancel cut short, from what is at hand.
     void complete_command(const std::uint8_t *data, std::size_t size);
     std::optional<int> send_input();
-    void poll_status(const char *idle_message);
+    void poll_status();
+    // Polls when `interval` has passed since the last poll and the job's
+    // bytes stand between two commands; false when the printer went away.
+    bool poll_status_if_due(milliseconds interval);
     // Waits up to `time` for a side-channel request or a stop; serves it.
     void pause(milliseconds time);
+    // Serves a side-channel request that comes within `wait`.
+    void serve_side_channel_within(milliseconds wait);
     void serve_side_channel();
     void finish_drain_if_idle();
     int state_bits() const;
@@ -100,27 +105,39 @@ void Job::serve_side_channel()
     if (SideChannel::serve(answers)) drain_pending_ = true;
 }
 
+void Job::serve_side_channel_within(milliseconds wait)
+{
+    pollfd side{SideChannel::descriptor(), POLLIN, 0};
+    if (poll(&side, 1, static_cast<int>(wait.count())) > 0 && (side.revents & POLLIN)) {
+        serve_side_channel();
+    }
+}
+
 void Job::pause(milliseconds time)
 {
     const auto end = Clock::now() + time;
     while (!stopping()) {
-        const auto left = std::chrono::duration_cast<milliseconds>(end - Clock::now()).count();
-        if (left <= 0) return;
-        pollfd side{SideChannel::descriptor(), POLLIN, 0};
-        if (poll(&side, 1, static_cast<int>(left)) > 0 && (side.revents & POLLIN)) {
-            serve_side_channel();
-        }
+        const auto left = std::chrono::duration_cast<milliseconds>(end - Clock::now());
+        if (left.count() <= 0) return;
+        serve_side_channel_within(left);
     }
 }
 
-void Job::poll_status(const char *idle_message)
+void Job::poll_status()
 {
     if (!status_) return;
     last_poll_ = Clock::now();
     const PrinterRecords records = status_->read();
     if (records.status.empty()) return;  // nothing new: keep what is shown
     conditions_ = conditions_of(records);
-    reporter_.show(conditions_.conditions, idle_message);
+    reporter_.show(conditions_.conditions, kPrinting);
+}
+
+bool Job::poll_status_if_due(milliseconds interval)
+{
+    if (!boundary_.at_boundary() || Clock::now() - last_poll_ < interval) return true;
+    poll_status();
+    return !status_->gone();
 }
 
 std::optional<int> Job::open_printer()
@@ -180,7 +197,7 @@ std::optional<int> Job::connect()
 bool Job::ready_to_print()
 {
     while (!stopping()) {
-        poll_status(kPrinting);
+        poll_status();
         if (status_->gone()) return false;
         if (!conditions_.stopped()) return true;
         pause(milliseconds(1000));
@@ -219,13 +236,8 @@ Sent Job::send(const std::uint8_t *data, std::size_t size)
         offset += static_cast<std::size_t>(n);
         taken_ += static_cast<unsigned long long>(n);
         const bool held = offset < size;
-        const auto since = Clock::now() - last_poll_;
-        if (boundary_.at_boundary() && since >= (held ? kPollWhileHeld : kPollWhilePrinting)) {
-            poll_status(kPrinting);
-            if (status_->gone()) return Sent::Gone;
-        }
-        pollfd side{SideChannel::descriptor(), POLLIN, 0};
-        if (poll(&side, 1, 0) > 0 && (side.revents & POLLIN)) serve_side_channel();
+        if (!poll_status_if_due(held ? kPollWhileHeld : kPollWhilePrinting)) return Sent::Gone;
+        serve_side_channel_within(milliseconds(0));
     }
     return Sent::All;
 }
@@ -263,10 +275,7 @@ std::optional<int> Job::send_input()
             if (ready > 0 && (fds[1].revents & POLLIN)) serve_side_channel();
             if (ready <= 0 || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
                 finish_drain_if_idle();
-                if (Clock::now() - last_poll_ >= kPollWhilePrinting && boundary_.at_boundary()) {
-                    poll_status(kPrinting);
-                    if (status_->gone()) return printer_gone();
-                }
+                if (!poll_status_if_due(kPollWhilePrinting)) return printer_gone();
                 continue;
             }
             const ssize_t got = read(input_.fd, chunk.data(), chunk.size());
